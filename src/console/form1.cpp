@@ -1,0 +1,36 @@
+#include "console/form1.h"
+
+namespace ondrix {
+
+Form1::Form1(const Form1Platform& platform)
+    : MSComm1(platform.serial),
+      Timer1(platform.timer1),
+      Timer2(platform.timer2),
+      clock_(platform.clock),
+      files_(platform.files),
+      desktop_(platform.desktop) {
+  // The escape guard fires once per arming and is disarmed by its handler.
+  Timer2.setInterval(0);
+  Timer1.setInterval(0);
+}
+
+void Form1::showStatusLine(const Text& line) {
+  Text3.text = line + CRLF;
+  statusCaretToEnd();
+}
+
+void Form1::appendStatusLine(const Text& line) {
+  Text3.text += line;
+  Text3.text += CRLF;
+  statusCaretToEnd();
+}
+
+void Form1::appendStatusText(const Text& text) { Text3.text += text; }
+
+void Form1::clearStatus() { Text3.text.clear(); }
+
+void Form1::statusCaretToEnd() { Text3.caret = static_cast<std::int32_t>(Text3.text.size()); }
+
+void Form1::statusCaretToStart() { Text3.caret = 0; }
+
+}  // namespace ondrix

@@ -1,0 +1,109 @@
+#pragma once
+// Form1: the one owner of all run-time state and the home of every handler.
+// Its members are the connection state, the file module's variables and the
+// controls' data; the platform (serial line, timers, clock, files, desktop)
+// is reached through interfaces so that tests can drive every handler.
+//
+// The handlers are defined next to the behaviour they belong to:
+//   engine/line_poll.cpp          Timer1_Timer, MSComm1_OnComm, Timer2_Timer
+//   engine/atml_scanner.cpp       ScanAtml
+//   modem/modem_event.cpp         HandleModemEvent
+//   modem/caller_id.cpp           IdentifyCaller
+//   modem/connection_record.cpp   HandleConnect
+//   console/main_window.cpp       Form_Load, Form_Unload, OpenPort, buttons,
+//                                 port box keys, the status box operations
+//   console/auto_search.cpp       ScarchBtn_Click
+#include <cstdint>
+
+#include "console/controls.h"
+#include "engine/connection_state.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/serial_line.h"
+#include "platform/timer.h"
+
+namespace ondrix {
+
+struct Form1Platform {
+  SerialLine& serial;
+  Timer& timer1;
+  Timer& timer2;
+  Clock& clock;
+  Files& files;
+  Desktop& desktop;
+};
+
+// Key codes the port box filters.
+inline constexpr std::int16_t kKeyBack = 8;
+inline constexpr std::int16_t kKeyUp = 38;
+inline constexpr std::int16_t kKeyDown = 40;
+inline constexpr std::int16_t kKeyDelete = 46;
+
+inline constexpr int kPollIntervalMs = 100;
+inline constexpr int kEscapeGuardMs = 1200;
+
+class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
+ public:
+  explicit Form1(const Form1Platform& platform);
+  virtual ~Form1() = default;
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // --- line poll loop ---------------------------------------------------
+  void Timer1_Timer();
+  void MSComm1_OnComm();
+  void Timer2_Timer();
+
+  // --- calls the poll loop makes (virtual so tests can watch them) -------
+  virtual void ScanAtml();
+  virtual void HandleModemEvent();
+  virtual void IdentifyCaller();
+  virtual void HandleConnect();
+
+  // --- main window and port ---------------------------------------------
+  void Form_Load();
+  void Form_Unload();
+  bool OpenPort();
+  void StartBtn_Click();
+  void StopBtn_Click();
+  void Command1_Click();
+  // Both may set the key to 0 to discard it.
+  void ComNo_KeyDown(std::int16_t& keyCode, std::int16_t shift);
+  void ComNo_KeyPress(std::int16_t& keyAscii);
+
+  // --- modem auto-search --------------------------------------------------
+  void ScarchBtn_Click();
+
+  // --- status box Text3 ---------------------------------------------------
+  // Text becomes the line and CR LF; caret to the end.
+  void showStatusLine(const Text& line);
+  // The line and CR LF are added to the end; caret to the end.
+  void appendStatusLine(const Text& line);
+  // Adds text without a line end; the caret is not moved.
+  void appendStatusText(const Text& text);
+  // Text becomes empty; the caret is not moved.
+  void clearStatus();
+  void statusCaretToEnd();
+  void statusCaretToStart();
+
+  // The platform, named as the handlers know it.
+  SerialLine& MSComm1;
+  Timer& Timer1;
+  Timer& Timer2;
+
+ protected:
+  Clock& clock_;
+  Files& files_;
+  Desktop& desktop_;
+
+ private:
+  // Takes the next complete result line of RxBuffer from `consumed` on and
+  // advances `consumed` past it; false when no complete line is left.
+  bool cutLine(std::size_t& consumed, Text& line);
+  void handleResultLine(const Text& line);
+  // A ring: identity cleared, counters reset, reply countdown restarted.
+  void startRinging(LineStateCode ringing);
+};
+
+}  // namespace ondrix

@@ -1,0 +1,135 @@
+#pragma once
+// All run-time state of the server: the members of the main window and the
+// variables of the file module. One owner (Form1) holds both for the whole
+// run; every handler reads and writes them directly on the one UI thread.
+#include <array>
+#include <cstdint>
+
+#include "core/text.h"
+
+namespace ondrix {
+
+enum class LineStateCode : std::int16_t {
+  Stopped = 0,
+  Searching = 1,
+  Idle = 2,
+  RingingVoice = 11,
+  RingingData = 12,
+  OnlineVoice = 21,
+  OnlineData = 22,
+  EscapeVoice = 23,
+  EscapeData = 24,
+};
+
+enum class PendingCmdCode : std::int16_t {
+  NoPending = 0,
+  StartPending = 1,
+  FuncMenu = 2,
+  OwnNumberQuery = 3,
+  ModeMenu = 4,
+  ModeChangePending = 5,
+  PaMenu = 6,
+  PaRegisterQuery = 7,
+  PaRegisterSelect = 8,
+  PaRegistering = 9,
+  PaDeleteQuery = 10,
+  PaDeleteSelect = 11,
+  PaDeletePending = 12,
+  MailBrowse = 13,
+  MailDeleteMenu = 14,
+  UserFuncPending = 15,
+  CommandPending = 16,
+  Dialing = 17,
+  NumberEntry = 18,
+  HangupPending = 21,
+};
+
+enum class LineEventCode : std::int16_t {
+  None = 0,
+  Ok = 1,           // "OK", and "+++OK" in the escape states
+  Error = 2,        // "ERROR"
+  ReplyTimeout = 3, // the ReplyTimer countdown ran out
+  CarrierLost = 4,  // "NO CARRIER" or carrier detect dropped
+};
+
+enum class CallerStageCode : std::int16_t {
+  Unknown = 0,        // set on every ring
+  VoiceMessage = 1,   // ringing voice call carries a message
+  Answered = 2,       // such a call was answered with "ata"
+  HandshakeSent = 3,  // terminal sent "*", server answered "#"
+};
+
+inline constexpr std::int16_t kRxLineSlots = 21;   // RxLines indices 0..20
+inline constexpr std::int16_t kMaxRxLines = 20;    // index 20 is never filled
+inline constexpr std::int16_t kMailSlots = 100;    // slots 1..100 used
+inline constexpr std::int16_t kPoolSlots = 11;     // pool indices 0..10
+// Scan positions are 16-bit; RxBuffer never holds more than this.
+inline constexpr std::size_t kRxBufferLimit = 32767;
+
+inline bool isOnline(LineStateCode s) {
+  return s == LineStateCode::OnlineVoice || s == LineStateCode::OnlineData;
+}
+inline bool isRinging(LineStateCode s) {
+  return s == LineStateCode::RingingVoice || s == LineStateCode::RingingData;
+}
+inline bool isEscape(LineStateCode s) {
+  return s == LineStateCode::EscapeVoice || s == LineStateCode::EscapeData;
+}
+
+// The members of the main window. Everything starts as 0 or empty.
+struct Form1Members {
+  LineStateCode LineState = LineStateCode::Stopped;
+  PendingCmdCode PendingCmd = PendingCmdCode::NoPending;
+  std::int16_t BrowseIndex = 0;
+  Text DialNumber;
+  Text LastDialNumber;
+  std::int16_t ReplyTimer = 0;
+  LineEventCode LineEvent = LineEventCode::None;
+  std::array<Text, kRxLineSlots> RxLines{};
+  std::int16_t RxLineCount = 0;
+  Text CallingId;
+  Text CallingSub;
+  Text ConnectedId;
+  Text ConnectedSub;
+  CallerStageCode CallerStage = CallerStageCode::Unknown;
+  std::int16_t MailReceived = 0;
+  Text RxBuffer;
+};
+
+// The five parallel arrays of stored mails; slot 0 unused, slot 1 newest.
+struct MailStoreArrays {
+  using Column = std::array<Text, kMailSlots + 1>;
+  Column MailCaller{};
+  Column MailText{};
+  Column MailTime{};
+  Column MailMelody{};
+  Column MailImage{};
+
+  // Moves slots 1..99 of all five arrays to 2..100; slot 100 is dropped and
+  // slot 1 keeps its old texts until the caller overwrites them.
+  void makeRoomAtSlot1();
+  // Empties one slot of all five arrays.
+  void clearSlot(std::int16_t slot);
+};
+
+// The variables of the file module: the store, the offered content, the
+// program directory and the settings.
+struct FileIOModule1 {
+  MailStoreArrays MailStore;
+  std::array<Text, kPoolSlots> MelodyPool{};
+  std::array<Text, kPoolSlots> ImagePool{};
+  std::int16_t MelodyCount = 0;
+  std::int16_t ImageCount = 0;
+  std::int16_t PageIndex = 0;
+  Text AppDir;
+
+  Text StartCommand;
+  Text SetupCommand;
+  Text ModemModel;
+  Text UserFuncCaption;
+  Text UserFuncCommand;
+  Text UserFuncWait;
+  Text MelodyPlayer;
+};
+
+}  // namespace ondrix

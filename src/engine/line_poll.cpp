@@ -1,0 +1,139 @@
+// The poll loop: turns what the modem sends into result lines and events.
+#include "console/form1.h"
+
+namespace ondrix {
+
+namespace {
+
+bool isLineEnd(char16_t c) { return c == CR || c == LF; }
+
+}  // namespace
+
+void Form1::Timer1_Timer() {
+  if (!MSComm1.isOpen() || MSComm1.pendingInput() < 1) {
+    // Only quiet ticks count, so ReplyTimer measures silence on the line.
+    if (ReplyTimer >= 1) {
+      --ReplyTimer;
+      if (ReplyTimer == 0) {
+        LineEvent = LineEventCode::ReplyTimeout;
+        HandleModemEvent();
+      }
+    }
+    return;
+  }
+
+  RxBuffer += MSComm1.readAll();
+  if (RxBuffer.size() > kRxBufferLimit) {
+    // Nothing consumes input this old any more; keep the newest so that the
+    // 16-bit scan positions stay valid and memory stays bounded.
+    RxBuffer.erase(0, RxBuffer.size() - kRxBufferLimit);
+  }
+
+  // Lines are cut by advancing `consumed` and the buffer is shortened once,
+  // so a buffer full of short lines costs one pass, not one copy per line.
+  // The handlers called per line never read RxBuffer; the scanner does, so
+  // the buffer is brought up to date before it runs.
+  std::size_t consumed = 0;
+  Text line;
+  for (;;) {
+    if (isOnline(LineState)) {
+      RxBuffer.erase(0, consumed);
+      ScanAtml();
+      return;
+    }
+    if (!cutLine(consumed, line)) break;
+    handleResultLine(line);
+  }
+  RxBuffer.erase(0, consumed);
+}
+
+bool Form1::cutLine(std::size_t& consumed, Text& line) {
+  const std::size_t n = RxBuffer.size();
+  std::size_t p = consumed;
+  while (p < n && isLineEnd(RxBuffer[p])) ++p;
+  std::size_t i = p;
+  while (i < n && !isLineEnd(RxBuffer[i])) ++i;
+  if (p == n || i == n) return false;  // no complete line yet
+  line.assign(RxBuffer, p, i - p);
+  consumed = i + 1;  // the terminator goes; a CR LF leaves its LF for next time
+  return true;
+}
+
+void Form1::handleResultLine(const Text& line) {
+  LineEvent = LineEventCode::None;
+  if (line == u"+++OK") {
+    if (isEscape(LineState)) {
+      LineEvent = LineEventCode::Ok;
+      ReplyTimer = 0;
+    }
+  } else if (line == u"OK") {
+    LineEvent = LineEventCode::Ok;
+    ReplyTimer = 0;
+  } else if (line == u"ERROR") {
+    LineEvent = LineEventCode::Error;
+    ReplyTimer = 0;
+  } else if (line == u"RING:VOICE") {
+    startRinging(LineStateCode::RingingVoice);
+    showStatusLine(u"着信");
+  } else if (line == u"RING") {
+    startRinging(LineStateCode::RingingData);
+    showStatusLine(u"データ着信");
+  } else if (line == u"NO CARRIER") {
+    LineEvent = LineEventCode::CarrierLost;
+  } else if (line == u"CONNECT") {
+    HandleConnect();
+  }
+  if (leftOf(line, 8) == u"CONNECT ") HandleConnect();
+
+  if (ReplyTimer >= 1 && RxLineCount < kMaxRxLines) {
+    RxLines[RxLineCount] = line;
+    ++RxLineCount;
+  }
+
+  if (LineEvent != LineEventCode::None) {
+    HandleModemEvent();
+  } else if (isRinging(LineState) && RxLineCount >= 3) {
+    IdentifyCaller();
+  }
+}
+
+void Form1::startRinging(LineStateCode ringing) {
+  CallingId.clear();
+  CallingSub.clear();
+  ConnectedId.clear();
+  ConnectedSub.clear();
+  CallerStage = CallerStageCode::Unknown;
+  MailReceived = 0;
+  PendingCmd = PendingCmdCode::NoPending;
+  RxLineCount = 0;
+  LineState = ringing;
+  ReplyTimer = 40;
+}
+
+void Form1::MSComm1_OnComm() {
+  if (MSComm1.commEvent() != CommEvent::CarrierDetectChange) return;
+  if (!MSComm1.carrierDetect()) {
+    LineEvent = LineEventCode::CarrierLost;
+    HandleModemEvent();
+  } else if (LineState == LineStateCode::Idle) {
+    // A carrier without a ring line: treat it as a data call; the reply
+    // countdown and the status box are left alone.
+    const std::int16_t keepTimer = ReplyTimer;
+    startRinging(LineStateCode::RingingData);
+    ReplyTimer = keepTimer;
+  }
+}
+
+void Form1::Timer2_Timer() {
+  MSComm1.write(u"+++");
+  Timer2.setInterval(0);  // one shot per arming
+  if (LineState == LineStateCode::OnlineVoice) {
+    LineState = LineStateCode::EscapeVoice;
+    PendingCmd = PendingCmdCode::NoPending;
+  } else if (LineState == LineStateCode::OnlineData) {
+    LineState = LineStateCode::EscapeData;
+    PendingCmd = PendingCmdCode::NoPending;
+  }
+}
+
+}  // namespace ondrix

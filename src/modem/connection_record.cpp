@@ -1,0 +1,9 @@
+// What happens when a ringing call is connected.
+// Not built yet: "CONNECT" leaves the line state as it is.
+#include "console/form1.h"
+
+namespace ondrix {
+
+void Form1::HandleConnect() {}
+
+}  // namespace ondrix

@@ -1,0 +1,20 @@
+#pragma once
+// Local date and time, for time stamps of stored records.
+namespace ondrix {
+
+struct LocalTime {
+  int year = 2000;
+  int month = 1;   // 1..12
+  int day = 1;     // 1..31
+  int hour = 0;    // 0..23
+  int minute = 0;  // 0..59
+  int second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime now() const = 0;
+};
+
+}  // namespace ondrix

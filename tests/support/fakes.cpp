@@ -1,0 +1,137 @@
+#include "fakes.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace ondrix {
+
+void PrintTo(const Text& text, std::ostream* os) {
+  *os << "u\"";
+  for (char16_t c : text) {
+    if (c == u'\r') {
+      *os << "\\r";
+    } else if (c == u'\n') {
+      *os << "\\n";
+    } else {
+      *os << toUtf8(Text(1, c));
+    }
+  }
+  *os << "\"";
+}
+
+bool FakeSerialLine::selectPort(std::int16_t port) {
+  port_ = port;
+  return port >= 1;
+}
+
+bool FakeSerialLine::open() {
+  if (open_) return true;
+  if (available_.count(port_) == 0) return false;
+  open_ = true;
+  opened_.push_back(port_);
+  return true;
+}
+
+void FakeSerialLine::close() {
+  if (open_) ++closes_;
+  open_ = false;
+}
+
+int FakeSerialLine::pendingInput() {
+  if (!open_ || chunks_.empty()) return 0;
+  // Any non-empty chunk counts as pending input; the exact byte count does
+  // not matter to the callers.
+  return static_cast<int>(std::max<std::size_t>(1, chunks_.front().size()));
+}
+
+Text FakeSerialLine::readAll() {
+  if (chunks_.empty()) return {};
+  Text chunk = std::move(chunks_.front());
+  chunks_.pop_front();
+  return chunk;
+}
+
+void FakeSerialLine::write(const Text& text) { writes_.push_back(text); }
+
+Text FakeSerialLine::written() const {
+  Text all;
+  for (const auto& w : writes_) all += w;
+  return all;
+}
+
+void FakeSerialLine::raiseCarrierChange(bool on) {
+  carrier_ = on;
+  raiseEvent(CommEvent::CarrierDetectChange);
+}
+
+void FakeSerialLine::raiseEvent(CommEvent kind) {
+  event_ = kind;
+  notify();
+  event_ = CommEvent::None;
+}
+
+std::string FakeFiles::key(const Text& path) {
+  std::string k = toUtf8(path);
+  std::replace(k.begin(), k.end(), '\\', '/');
+  std::transform(k.begin(), k.end(), k.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return k;
+}
+
+std::optional<Text> FakeFiles::readText(const Text& path) {
+  const auto it = texts_.find(key(path));
+  if (it == texts_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool FakeFiles::writeText(const Text& path, const Text& text) {
+  if (failWrites_) return false;
+  const auto k = key(path);
+  bytes_.erase(k);
+  texts_[k] = text;
+  writeLog_.push_back(k);
+  return true;
+}
+
+std::optional<Bytes> FakeFiles::readBytes(const Text& path) {
+  const auto k = key(path);
+  if (const auto it = bytes_.find(k); it != bytes_.end()) return it->second;
+  if (const auto it = texts_.find(k); it != texts_.end()) {
+    const std::string utf8 = toUtf8(it->second);
+    return Bytes(utf8.begin(), utf8.end());
+  }
+  return std::nullopt;
+}
+
+bool FakeFiles::writeBytes(const Text& path, const Bytes& bytes) {
+  if (failWrites_) return false;
+  const auto k = key(path);
+  texts_.erase(k);
+  bytes_[k] = bytes;
+  writeLog_.push_back(k);
+  return true;
+}
+
+bool FakeFiles::copy(const Text& from, const Text& to) {
+  if (failWrites_) return false;
+  const auto f = key(from);
+  const auto t = key(to);
+  if (const auto it = texts_.find(f); it != texts_.end()) {
+    texts_[t] = it->second;
+  } else if (const auto ib = bytes_.find(f); ib != bytes_.end()) {
+    bytes_[t] = ib->second;
+  } else {
+    return false;
+  }
+  writeLog_.push_back(t);
+  return true;
+}
+
+bool FakeFiles::exists(const Text& path) {
+  const auto k = key(path);
+  return texts_.count(k) || bytes_.count(k) || dirs_.count(k);
+}
+
+bool FakeFiles::isDirectory(const Text& path) { return dirs_.count(key(path)) > 0; }
+
+}  // namespace ondrix

@@ -1,0 +1,132 @@
+#pragma once
+// Fakes of the platform interfaces, for driving handlers in tests.
+#include <deque>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/serial_line.h"
+#include "platform/timer.h"
+
+namespace ondrix {
+
+// gtest prints texts as UTF-8.
+void PrintTo(const Text& text, std::ostream* os);
+
+// Scripted input chunks (one chunk per read), recorded writes, settable
+// carrier, raisable line events, and a set of ports that exist.
+class FakeSerialLine : public SerialLine {
+ public:
+  bool selectPort(std::int16_t port) override;
+  bool open() override;
+  bool isOpen() const override { return open_; }
+  void close() override;
+  int pendingInput() override;
+  Text readAll() override;
+  void write(const Text& text) override;
+  bool carrierDetect() const override { return carrier_; }
+  CommEvent commEvent() const override { return event_; }
+
+  // Test side.
+  void feed(const Text& chunk) { chunks_.push_back(chunk); }
+  void setCarrier(bool on) { carrier_ = on; }
+  // Sets the carrier and reports the change through the notification.
+  void raiseCarrierChange(bool on);
+  void raiseEvent(CommEvent kind);
+  // Ports 1..9 that open; default: all.
+  void setAvailablePorts(std::set<std::int16_t> ports) { available_ = std::move(ports); }
+  std::int16_t selectedPort() const { return port_; }
+  const std::vector<std::int16_t>& openedPorts() const { return opened_; }
+  int closeCount() const { return closes_; }
+  // All writes in order, and their concatenation.
+  const std::vector<Text>& writes() const { return writes_; }
+  Text written() const;
+  void clearWrites() { writes_.clear(); }
+  std::size_t pendingChunks() const { return chunks_.size(); }
+
+ private:
+  std::deque<Text> chunks_;
+  std::vector<Text> writes_;
+  std::set<std::int16_t> available_{1, 2, 3, 4, 5, 6, 7, 8, 9};
+  std::vector<std::int16_t> opened_;
+  std::int16_t port_ = 0;
+  bool open_ = false;
+  bool carrier_ = false;
+  int closes_ = 0;
+  CommEvent event_ = CommEvent::None;
+};
+
+class FakeTimer : public Timer {
+ public:
+  void setInterval(int milliseconds) override {
+    interval_ = milliseconds;
+    intervals_.push_back(milliseconds);
+  }
+  int interval() const override { return interval_; }
+  // Delivers one tick, as the event loop would (only while running).
+  void fire() {
+    if (interval_ > 0) tick();
+  }
+  const std::vector<int>& history() const { return intervals_; }
+
+ private:
+  int interval_ = 0;
+  std::vector<int> intervals_;
+};
+
+class FakeClock : public Clock {
+ public:
+  LocalTime now() const override { return now_; }
+  void set(const LocalTime& t) { now_ = t; }
+
+ private:
+  LocalTime now_{2026, 12, 6, 7, 45, 0};
+};
+
+// In-memory files. Text files and binary files are kept apart; a path is
+// normalised the way the real implementation matches names (separators
+// unified, compared without regard to case).
+class FakeFiles : public Files {
+ public:
+  std::optional<Text> readText(const Text& path) override;
+  bool writeText(const Text& path, const Text& text) override;
+  std::optional<Bytes> readBytes(const Text& path) override;
+  bool writeBytes(const Text& path, const Bytes& bytes) override;
+  bool copy(const Text& from, const Text& to) override;
+  bool exists(const Text& path) override;
+  bool isDirectory(const Text& path) override;
+  Text programDirectory() override { return programDir_; }
+  void setCurrentDirectory(const Text& path) override { currentDirs_.push_back(path); }
+
+  // Test side.
+  void setProgramDirectory(const Text& dir) { programDir_ = dir; }
+  void addDirectory(const Text& path) { dirs_.insert(key(path)); }
+  void setFailWrites(bool fail) { failWrites_ = fail; }
+  // Order in which files were written (normalised paths).
+  const std::vector<std::string>& writeLog() const { return writeLog_; }
+  const std::vector<Text>& currentDirectories() const { return currentDirs_; }
+  static std::string key(const Text& path);
+
+ private:
+  std::map<std::string, Text> texts_;
+  std::map<std::string, Bytes> bytes_;
+  std::set<std::string> dirs_;
+  std::vector<std::string> writeLog_;
+  std::vector<Text> currentDirs_;
+  Text programDir_ = u"/opt/ondrix";
+  bool failWrites_ = false;
+};
+
+class FakeDesktop : public Desktop {
+ public:
+  void messageBox(const Text& message) override { messages.push_back(message); }
+  std::vector<Text> messages;
+};
+
+}  // namespace ondrix
