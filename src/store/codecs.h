@@ -1,0 +1,17 @@
+#pragma once
+// Melody files and 1-bit bitmap files <-> the texts the dialogue carries.
+#include "core/text.h"
+#include "platform/files.h"
+
+namespace ondrix {
+
+void SaveMelodyFile(Files& files, const Text& path, const Text& melody);
+// True when the first line begins "<MEL="; `firstLine` gets the first line
+// whenever it could be read.
+bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine);
+// `image` is a bare image text (Base64 of a terminal bitmap).
+void SaveImageFile(Files& files, const Text& path, const Text& image);
+// On success `element` becomes "<IMAGE>" Base64 "</IMAGE>".
+bool LoadImageFile(Files& files, const Text& path, Text& element);
+
+}  // namespace ondrix

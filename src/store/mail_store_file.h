@@ -1,0 +1,12 @@
+#pragma once
+// The mail store file "\amp.dat".
+#include "core/text.h"
+#include "engine/connection_state.h"
+#include "platform/files.h"
+
+namespace ondrix {
+
+void LoadMailStore(Files& files, const Text& path, MailStoreArrays& store);
+void SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store);
+
+}  // namespace ondrix
