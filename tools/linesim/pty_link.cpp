@@ -1,0 +1,90 @@
+#include "pty_link.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace linesim {
+
+namespace {
+
+std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// The target of a symbolic link, or empty when `path` is not one.
+std::string linkTarget(const std::string& path) {
+  std::vector<char> buf(4096);
+  const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
+  if (n < 0) return {};
+  return std::string(buf.data(), static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+PtyLink::~PtyLink() {
+  removeLink();
+  if (slaveHold_ >= 0) ::close(slaveHold_);
+  if (master_ >= 0) ::close(master_);
+}
+
+bool PtyLink::create(const std::string& dir, int port, std::string& error) {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master_ < 0) {
+    error = errnoText("posix_openpt");
+    return false;
+  }
+  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    error = errnoText("grantpt/unlockpt");
+    return false;
+  }
+  const char* name = ::ptsname(master_);
+  if (name == nullptr) {
+    error = errnoText("ptsname");
+    return false;
+  }
+  slavePath_ = name;
+
+  slaveHold_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+  if (slaveHold_ < 0) {
+    error = errnoText("open slave");
+    return false;
+  }
+  // A raw line: no echo by the terminal driver, no line editing, no CR/LF
+  // translation, exactly as a serial line carries bytes.
+  termios tio{};
+  if (::tcgetattr(slaveHold_, &tio) == 0) {
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slaveHold_, TCSANOW, &tio);
+  }
+  const int flags = ::fcntl(master_, F_GETFL);
+  ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+
+  const std::string link = dir + "/COM" + std::to_string(port);
+  struct stat st {};
+  if (::lstat(link.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) {
+      error = link + " exists and is not a symbolic link; not replacing it";
+      return false;
+    }
+    ::unlink(link.c_str());
+  }
+  if (::symlink(slavePath_.c_str(), link.c_str()) != 0) {
+    error = errnoText(("symlink " + link).c_str());
+    return false;
+  }
+  linkPath_ = link;
+  return true;
+}
+
+void PtyLink::removeLink() {
+  if (linkPath_.empty()) return;
+  if (linkTarget(linkPath_) == slavePath_) ::unlink(linkPath_.c_str());
+  linkPath_.clear();
+}
+
+}  // namespace linesim

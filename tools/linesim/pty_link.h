@@ -1,0 +1,36 @@
+#pragma once
+// A pseudo-terminal whose slave side is published as "COMn" in the server's
+// program directory, so the server opens it like a serial port.
+#include <string>
+
+namespace linesim {
+
+class PtyLink {
+ public:
+  PtyLink() = default;
+  ~PtyLink();
+  PtyLink(const PtyLink&) = delete;
+  PtyLink& operator=(const PtyLink&) = delete;
+
+  // Creates the pseudo-terminal and the link `dir`/COM<port>. An existing
+  // symbolic link of that name is replaced; any other file is left alone
+  // and the call fails. On failure `error` says why.
+  bool create(const std::string& dir, int port, std::string& error);
+  // Removes the link if it still points at this pseudo-terminal.
+  void removeLink();
+
+  int masterFd() const { return master_; }
+  const std::string& slavePath() const { return slavePath_; }
+  const std::string& linkPath() const { return linkPath_; }
+
+ private:
+  int master_ = -1;
+  // The simulator keeps the slave open itself: without any open slave the
+  // master reports a hang-up, and the server closes and reopens its port
+  // (stop, auto-search) while the simulator keeps running.
+  int slaveHold_ = -1;
+  std::string slavePath_;
+  std::string linkPath_;
+};
+
+}  // namespace linesim
