@@ -3,6 +3,45 @@
 
 namespace ondrix {
 
-void Form1::ScarchBtn_Click() {}
+namespace {
+
+constexpr std::int16_t kLastSearchPort = 9;
+
+}  // namespace
+
+// One attempt per call: the next port is tried by calling this again, at once
+// when a port cannot be opened, or from HandleModemEvent when the modem on the
+// open port gave the wrong answer, "ERROR" or none at all.
+void Form1::ScarchBtn_Click() {
+  if (LineState == LineStateCode::Stopped) {
+    ComNo.text.assign(1, u'1');  // the operator's click always starts at port 1
+  } else {
+    const std::int16_t port = leadingNumber(ComNo.text);
+    // ">=" also ends a search whose box holds something beyond the range,
+    // which would otherwise recurse through every 16-bit number.
+    if (port >= kLastSearchPort) {
+      StopBtn_Click();
+      showStatusLine(ModemModel + u"が見つかりません");
+      return;
+    }
+    if (MSComm1.isOpen()) {
+      MSComm1.close();
+      Timer1.setInterval(0);
+    }
+    ComNo.text = decimal(port < 1 ? 1 : port + 1);
+  }
+
+  LineState = LineStateCode::Searching;
+  PendingCmd = PendingCmdCode::NoPending;
+  clearStatus();
+
+  if (OpenPort()) {
+    MSComm1.write(Text(u"ati3") + CR);
+    ReplyTimer = 5;
+    RxLineCount = 0;
+  } else {
+    ScarchBtn_Click();
+  }
+}
 
 }  // namespace ondrix

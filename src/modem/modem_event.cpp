@@ -3,6 +3,244 @@
 
 namespace ondrix {
 
-void Form1::HandleModemEvent() {}
+namespace {
+
+using LS = LineStateCode;
+using PC = PendingCmdCode;
+using LE = LineEventCode;
+
+bool isFailure(LE e) { return e == LE::Error || e == LE::ReplyTimeout; }
+
+// The reply line just before the "OK"; nullptr when none was collected, so
+// that a bare "OK" is judged as a reply that does not match.
+const Text* lastReplyLine(const Form1Members& m) {
+  if (m.RxLineCount < 1 || m.RxLineCount > kMaxRxLines) return nullptr;
+  return &m.RxLines[static_cast<std::size_t>(m.RxLineCount - 1)];
+}
+
+bool lastReplyIs(const Form1Members& m, const Text& expected) {
+  const Text* last = lastReplyLine(m);
+  return last != nullptr && *last == expected;
+}
+
+// A call that rang out unanswered (or lost its carrier while ringing).
+void missedCallNotice(Form1& f, const Text& heading) {
+  f.showStatusLine(heading);
+  const auto given = [](const Text& t) { return !t.empty() && t != u"-"; };
+  if (given(f.CallingId)) {
+    f.appendStatusText(f.CallingId);
+    if (given(f.CallingSub)) f.appendStatusText(u"*" + f.CallingSub);
+    f.appendStatusText(CRLF);
+  }
+  f.statusCaretToEnd();
+  f.LineState = LS::Idle;
+  f.PendingCmd = PC::NoPending;
+}
+
+// The line is back to Idle after a connection; say what kind of call ended.
+void endOfCall(Form1& f) {
+  f.ReplyTimer = 0;
+  f.LineState = LS::Idle;
+  f.PendingCmd = PC::NoPending;
+  const TextView head = leftOf(f.Text3.text, 3);
+  const bool voiceMessage = f.CallerStage != CallerStageCode::Unknown;
+  if (voiceMessage || head == u"通話中") {
+    f.showStatusLine(u"通話終了");
+    if (voiceMessage) f.appendStatusLine(u"Aメールプラスあり");
+  } else if (f.MailReceived > 0 || head == u"通信中") {
+    f.showStatusLine(u"通信終了");
+    if (f.MailReceived > 0) f.appendStatusLine(u"TAVIXメールあり");
+  }
+}
+
+// PA entries 1..3 whose list value is "0" are free to register; the simple
+// entry is always offered.
+void registrationList(Form1& f) {
+  f.showStatusLine(u"Ｆ２　ＰＡ登録");
+  f.appendStatusLine(u"０　ＰＡ簡易");
+  if (f.RxLines[2] == u"0") f.appendStatusLine(u"１　ＰＡ１");
+  if (f.RxLines[3] == u"0") f.appendStatusLine(u"２　ＰＡ２");
+  if (f.RxLines[4] == u"0") f.appendStatusLine(u"３　ＰＡ３");
+  f.statusCaretToEnd();
+  f.PendingCmd = PC::PaRegisterSelect;
+}
+
+// The simple entry and PA entries 1..3 whose list value is "1" can be deleted.
+void deletionList(Form1& f) {
+  static const Text rows[] = {u"０　ＰＡ簡易", u"１　ＰＡ１", u"２　ＰＡ２", u"３　ＰＡ３"};
+  bool any = false;
+  for (std::size_t i = 1; i <= 4; ++i) any = any || f.RxLines[i] == u"1";
+  if (!any) {
+    f.showStatusLine(u"ＰＡ登録ありません");
+    f.PendingCmd = PC::NoPending;
+    return;
+  }
+  f.showStatusLine(u"Ｆ２　ＰＡ削除");
+  for (std::size_t i = 1; i <= 4; ++i) {
+    if (f.RxLines[i] == u"1") f.appendStatusLine(rows[i - 1]);
+  }
+  f.statusCaretToEnd();
+  f.PendingCmd = PC::PaDeleteSelect;
+}
+
+}  // namespace
+
+void Form1::HandleModemEvent() {
+  const LE event = LineEvent;
+  if (event == LE::None) return;  // nothing to judge
+
+  switch (LineState) {
+    case LS::Searching:
+      if (event == LE::Ok && lastReplyIs(*this, ModemModel)) {
+        showStatusLine(ModemModel + u"が見つかました");
+        LineState = LS::Idle;
+        PendingCmd = PC::NoPending;
+        StartBtn_Click();
+      } else if (event == LE::Ok || isFailure(event)) {
+        ScarchBtn_Click();  // next port
+      }
+      return;
+
+    case LS::Idle:
+      break;  // judged by the pending command below
+
+    case LS::RingingVoice:
+    case LS::RingingData:
+      if (event == LE::ReplyTimeout || event == LE::CarrierLost) {
+        missedCallNotice(*this, LineState == LS::RingingVoice ? u"着信あり" : u"データ着信あり");
+      }
+      return;
+
+    case LS::OnlineVoice:
+    case LS::OnlineData:
+      if (event == LE::CarrierLost) endOfCall(*this);
+      return;
+
+    case LS::EscapeVoice:
+    case LS::EscapeData:
+      if (PendingCmd == PC::NoPending && event == LE::Ok) {
+        // The escape was acknowledged: hang up and wait for its "OK".
+        MSComm1.write(Text(u"ath") + CR);
+        ReplyTimer = 5;
+        RxLineCount = 0;
+        PendingCmd = PC::HangupPending;
+      } else if ((PendingCmd == PC::NoPending && event == LE::CarrierLost) ||
+                 (PendingCmd == PC::HangupPending && event == LE::Ok)) {
+        endOfCall(*this);
+      }
+      return;
+
+    case LS::Stopped:
+      return;
+  }
+
+  // Idle: the reply to the console's command.
+  switch (PendingCmd) {
+    case PC::StartPending:
+      if (event == LE::Ok) {
+        MSComm1.write(SetupCommand + CR);
+        ReplyTimer = 5;
+        RxLineCount = 0;
+      } else if (isFailure(event)) {
+        showStatusLine(u"待受けエラー");
+      }
+      PendingCmd = PC::NoPending;
+      return;
+
+    case PC::OwnNumberQuery:
+      if (event == LE::Ok) {
+        // Stays pending: a later "ERROR" or time-out still clears the box.
+        showStatusLine(u"Ｆ０　自局番号");
+        if (const Text* number = lastReplyLine(*this)) appendStatusLine(*number);
+      } else if (isFailure(event)) {
+        clearStatus();
+        PendingCmd = PC::NoPending;
+      }
+      return;
+
+    case PC::ModeChangePending:
+      if (event == LE::Ok) {
+        showStatusLine(u"モード変更しました");
+      } else if (isFailure(event)) {
+        showStatusLine(u"モード変更できません");
+      } else {
+        return;
+      }
+      PendingCmd = PC::NoPending;
+      return;
+
+    case PC::PaRegisterQuery:
+      if (event == LE::Ok) {
+        registrationList(*this);
+      } else if (isFailure(event)) {
+        clearStatus();
+        PendingCmd = PC::NoPending;
+      }
+      return;
+
+    case PC::PaRegistering:
+      if (event == LE::Ok) {
+        showStatusLine(lastReplyIs(*this, u"REGISTRATION FINISHED") ? u"ＰＡ登録完了"
+                                                                    : u"ＰＡ登録失敗");
+      } else if (isFailure(event)) {
+        showStatusLine(u"ＰＡ登録失敗");
+      } else {
+        statusCaretToEnd();
+      }
+      PendingCmd = PC::NoPending;
+      return;
+
+    case PC::PaDeleteQuery:
+      if (event == LE::Ok) {
+        deletionList(*this);
+      } else if (isFailure(event)) {
+        clearStatus();
+        PendingCmd = PC::NoPending;
+      }
+      return;
+
+    case PC::PaDeletePending:
+      if (event == LE::Ok) {
+        showStatusLine(u"ＰＡ削除完了");
+      } else if (isFailure(event)) {
+        showStatusLine(u"ＰＡ削除失敗");
+      } else {
+        statusCaretToEnd();
+      }
+      PendingCmd = PC::NoPending;
+      return;
+
+    case PC::UserFuncPending:
+    case PC::CommandPending:
+    case PC::Dialing:
+      switch (event) {
+        case LE::Ok:
+          // Entry 0 is the command's echo; the rest is the modem's answer.
+          clearStatus();
+          for (std::int16_t i = 1; i < RxLineCount && i < kMaxRxLines; ++i) {
+            appendStatusLine(RxLines[static_cast<std::size_t>(i)]);
+          }
+          if (RxLineCount == 1) showStatusLine(u"OK");
+          break;
+        case LE::Error:
+          showStatusLine(u"ERROR");
+          break;
+        case LE::ReplyTimeout:
+          showStatusLine(u"TIME OUT");
+          break;
+        case LE::CarrierLost:
+          showStatusLine(u"NO CARRIER");
+          break;
+        case LE::None:
+          return;
+      }
+      PendingCmd = PC::NoPending;
+      return;
+
+    default:
+      // Menus and selections wait for a key, not for the modem.
+      return;
+  }
+}
 
 }  // namespace ondrix
