@@ -33,7 +33,7 @@ struct PictureBoxModel {
 };
 
 struct Form1Controls {
-  TextBoxModel Text2;                                      // command line
+  TextBoxModel Text2;  // command line
   ButtonModel Command1{u"送信"};
   TextBoxModel Text3{{}, true, 0, Background::ButtonFace};  // status box
   ButtonModel UpBtn{u"▲"};
@@ -43,7 +43,7 @@ struct Form1Controls {
   ButtonModel ConnBtn{u"通"};
   ButtonModel CutBtn{u"切"};
   ButtonModel ReDialBtn{u""};
-  TextBoxModel ComNo{u"1"};                                // port box
+  TextBoxModel ComNo{u"1"};  // port box
   ButtonModel StartBtn{u"開始"};
   ButtonModel StopBtn{u"停止", false};
   ButtonModel ScarchBtn{u"自動検索"};

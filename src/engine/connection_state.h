@@ -46,10 +46,10 @@ enum class PendingCmdCode : std::int16_t {
 
 enum class LineEventCode : std::int16_t {
   None = 0,
-  Ok = 1,           // "OK", and "+++OK" in the escape states
-  Error = 2,        // "ERROR"
-  ReplyTimeout = 3, // the ReplyTimer countdown ran out
-  CarrierLost = 4,  // "NO CARRIER" or carrier detect dropped
+  Ok = 1,            // "OK", and "+++OK" in the escape states
+  Error = 2,         // "ERROR"
+  ReplyTimeout = 3,  // the ReplyTimer countdown ran out
+  CarrierLost = 4,   // "NO CARRIER" or carrier detect dropped
 };
 
 enum class CallerStageCode : std::int16_t {
@@ -59,10 +59,10 @@ enum class CallerStageCode : std::int16_t {
   HandshakeSent = 3,  // terminal sent "*", server answered "#"
 };
 
-inline constexpr std::int16_t kRxLineSlots = 21;   // RxLines indices 0..20
-inline constexpr std::int16_t kMaxRxLines = 20;    // index 20 is never filled
-inline constexpr std::int16_t kMailSlots = 100;    // slots 1..100 used
-inline constexpr std::int16_t kPoolSlots = 11;     // pool indices 0..10
+inline constexpr std::int16_t kRxLineSlots = 21;  // RxLines indices 0..20
+inline constexpr std::int16_t kMaxRxLines = 20;   // index 20 is never filled
+inline constexpr std::int16_t kMailSlots = 100;   // slots 1..100 used
+inline constexpr std::int16_t kPoolSlots = 11;    // pool indices 0..10
 // Scan positions are 16-bit; RxBuffer never holds more than this.
 inline constexpr std::size_t kRxBufferLimit = 32767;
 

@@ -12,8 +12,8 @@ TEST(ConnectionState, StartsStoppedWithEverythingEmpty) {
   EXPECT_EQ(f.PendingCmd, PendingCmdCode::NoPending);
   EXPECT_EQ(f.LineEvent, LineEventCode::None);
   EXPECT_EQ(f.CallerStage, CallerStageCode::Unknown);
-  for (std::int16_t v : {f.BrowseIndex, f.ReplyTimer, f.RxLineCount, f.MailReceived,
-                         f.MelodyCount, f.ImageCount, f.PageIndex}) {
+  for (std::int16_t v : {f.BrowseIndex, f.ReplyTimer, f.RxLineCount, f.MailReceived, f.MelodyCount,
+                         f.ImageCount, f.PageIndex}) {
     EXPECT_EQ(v, 0);
   }
   for (const Text* t : {&f.DialNumber, &f.LastDialNumber, &f.CallingId, &f.CallingSub,
