@@ -1,11 +1,41 @@
 #include "store/codecs.h"
 
+#include "store/base64.h"
+#include "store/terminal_bitmap.h"
+
 namespace ondrix {
 
-// Not built yet.
-void SaveMelodyFile(Files&, const Text&, const Text&) {}
-bool LoadMelodyFile(Files&, const Text&, Text&) { return false; }
-void SaveImageFile(Files&, const Text&, const Text&) {}
-bool LoadImageFile(Files&, const Text&, Text&) { return false; }
+namespace {
+
+const Text kMelodyMark = u"<MEL=";
+
+}  // namespace
+
+void SaveMelodyFile(Files& files, const Text& path, const Text& melody) {
+  files.writeText(path, melody + CRLF);
+}
+
+bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
+  const auto content = files.readText(path);
+  if (!content || content->empty()) return false;
+  // A line ends at CR, LF or CR LF, so files from any system give the same
+  // first line.
+  const auto end = content->find_first_of(u"\r\n");
+  firstLine = content->substr(0, end);
+  return firstLine.starts_with(kMelodyMark);
+}
+
+void SaveImageFile(Files& files, const Text& path, const Text& image) {
+  files.writeBytes(path, bitmapFileFromTerminal(decodeBase64Tolerant(image)));
+}
+
+bool LoadImageFile(Files& files, const Text& path, Text& element) {
+  const auto bytes = files.readBytes(path);
+  if (!bytes) return false;
+  const auto terminal = terminalFromBitmapFile(*bytes);
+  if (!terminal) return false;
+  element = u"<IMAGE>" + encodeBase64(*terminal) + u"</IMAGE>";
+  return true;
+}
 
 }  // namespace ondrix
