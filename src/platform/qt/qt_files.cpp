@@ -1,0 +1,125 @@
+#include "platform/qt/qt_files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryFile>
+
+namespace ondrix {
+
+namespace {
+
+// The Japanese system code page of the files and the modem line.
+constexpr const char* kCodePage = "windows-31j";
+
+QString toQString(const Text& t) {
+  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
+}
+
+Text toText(const QString& s) {
+  return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size());
+}
+
+bool canWriteIn(const QString& dir) {
+  QTemporaryFile probe(dir + QStringLiteral("/.ondrix-write-probe-XXXXXX"));
+  return probe.open();
+}
+
+Text defaultProgramDirectory() {
+  const QString appDir = QCoreApplication::applicationDirPath();
+  if (!appDir.isEmpty() && canWriteIn(appDir)) return toText(QDir::toNativeSeparators(appDir));
+  const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (!dataDir.isEmpty() && QDir().mkpath(dataDir)) {
+    return toText(QDir::toNativeSeparators(dataDir));
+  }
+  return toText(QDir::toNativeSeparators(appDir));
+}
+
+std::optional<QByteArray> readAll(const QString& native) {
+  QFile file(native);
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  QByteArray data = file.readAll();
+  if (file.error() != QFileDevice::NoError) return std::nullopt;
+  return data;
+}
+
+// Writes a temporary file beside the target and renames it over the target,
+// so a failure at any point leaves the old file as it was.
+bool replaceWith(const QString& native, const QByteArray& data) {
+  QSaveFile file(native);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  if (file.write(data) != data.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+}  // namespace
+
+QtFiles::QtFiles() : programDir_(defaultProgramDirectory()) {}
+
+QtFiles::QtFiles(Text programDirectory) : programDir_(std::move(programDirectory)) {}
+
+QString QtFiles::nativePath(const Text& path) {
+  QString p = toQString(path);
+  if (!p.contains(QLatin1Char('\\'))) return p;
+  p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+
+  const QFileInfo info(p);
+  if (info.exists()) return p;
+  const QString name = info.fileName();
+  if (name.isEmpty()) return p;
+  const QDir dir = info.dir();
+  // Sorted, so the same entry wins every time when several differ in case.
+  const QStringList entries = dir.entryList(
+      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+  for (const QString& entry : entries) {
+    if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+  }
+  return p;
+}
+
+std::optional<Text> QtFiles::readText(const Text& path) {
+  const auto data = readAll(nativePath(path));
+  if (!data) return std::nullopt;
+  QStringDecoder decoder(kCodePage);
+  return toText(decoder.decode(*data));
+}
+
+bool QtFiles::writeText(const Text& path, const Text& text) {
+  QStringEncoder encoder(kCodePage);
+  const QByteArray data = encoder.encode(toQString(text));
+  return replaceWith(nativePath(path), data);
+}
+
+std::optional<Bytes> QtFiles::readBytes(const Text& path) {
+  const auto data = readAll(nativePath(path));
+  if (!data) return std::nullopt;
+  return Bytes(data->begin(), data->end());
+}
+
+bool QtFiles::writeBytes(const Text& path, const Bytes& bytes) {
+  const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<qsizetype>(bytes.size()));
+  return replaceWith(nativePath(path), data);
+}
+
+bool QtFiles::copy(const Text& from, const Text& to) {
+  const auto data = readAll(nativePath(from));
+  if (!data) return false;
+  return replaceWith(nativePath(to), *data);
+}
+
+bool QtFiles::exists(const Text& path) { return QFileInfo::exists(nativePath(path)); }
+
+bool QtFiles::isDirectory(const Text& path) { return QFileInfo(nativePath(path)).isDir(); }
+
+void QtFiles::setCurrentDirectory(const Text& path) { QDir::setCurrent(nativePath(path)); }
+
+}  // namespace ondrix

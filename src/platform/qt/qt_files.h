@@ -1,0 +1,38 @@
+#pragma once
+// Files through Qt: CP932 text files, whole-file bytes, atomic replacement,
+// and the mapping of program-directory names ("...\amp.dat") to native
+// paths whose last name is matched without regard to case.
+#include <QString>
+
+#include "platform/files.h"
+
+namespace ondrix {
+
+class QtFiles : public Files {
+ public:
+  // The executable's directory, or the per-user data directory when the
+  // executable's directory cannot be written (mail must not be lost).
+  QtFiles();
+  explicit QtFiles(Text programDirectory);
+
+  std::optional<Text> readText(const Text& path) override;
+  bool writeText(const Text& path, const Text& text) override;
+  std::optional<Bytes> readBytes(const Text& path) override;
+  bool writeBytes(const Text& path, const Bytes& bytes) override;
+  bool copy(const Text& from, const Text& to) override;
+  bool exists(const Text& path) override;
+  bool isDirectory(const Text& path) override;
+  Text programDirectory() override { return programDir_; }
+  void setCurrentDirectory(const Text& path) override;
+
+  // The native path for `path`. A path holding backslashes is a
+  // program-directory name: the separators become '/', and when no entry has
+  // the exact last name but one differs only in case, that entry is used.
+  // Other paths (from dialogs, drops) pass unchanged.
+  static QString nativePath(const Text& path);
+
+ private:
+  Text programDir_;
+};
+
+}  // namespace ondrix
