@@ -1,0 +1,115 @@
+#pragma once
+// The main window: the widgets of Form1's controls. Every click and key goes
+// to the core's handler; afterwards the controls' data is copied back into
+// the widgets (refresh), so the core never paints.
+#include <QDateTime>
+#include <QMainWindow>
+#include <QRect>
+#include <QString>
+#include <array>
+
+#include "core/text.h"
+
+class QAction;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ondrix {
+
+class Form1;
+struct TextBoxModel;
+
+// Positions are kept in twips as the control table gives them; 15 twips make
+// one pixel at 96 dpi.
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kClientWidthTwips = 5025;
+inline constexpr int kClientHeightTwips = 4545;
+QRect twipsRect(int left, int top, int width, int height);
+
+// Maps the Japanese gothic face the controls ask for onto the Japanese
+// monospace faces that may be installed, so no glyph renders as a box.
+void registerJapaneseFontSubstitutes();
+
+// A text box's content as the widget shows it: every CR LF, lone CR or lone
+// LF becomes one line break. `caret` (a position in `text`) is mapped to the
+// matching position in the result.
+QString displayText(const Text& text, std::int32_t caret, int* displayCaret);
+// What the operator typed, as the control's text: line breaks become CR LF.
+Text modelText(const QString& shown);
+
+class Form1Window : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit Form1Window(Form1& form, QWidget* parent = nullptr);
+
+  // Copies the controls' data (texts, enabled states, caret, backgrounds,
+  // picture, menu items) into the widgets. Call after every handler.
+  void refresh();
+
+  Form1& form() { return form_; }
+
+ signals:
+  // Emitted once, when the window has been painted for the first time.
+  void firstPainted();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  template <typename Handler>
+  void run(Handler handler) {
+    handler();
+    refresh();
+  }
+  QPushButton* addButton(const char* name, const Text& caption, const QRect& rect);
+  QAction* addMenuItem(QMenu* menu, const char* name, const Text& caption);
+  bool comNoKey(QKeyEvent* key);
+  void applyTextBox(QLineEdit* box, const TextBoxModel& model);
+  void applyPicture();
+
+  Form1& form_;
+  QWidget* client_ = nullptr;
+  QPlainTextEdit* text2_ = nullptr;
+  QPlainTextEdit* text3_ = nullptr;
+  QLineEdit* comNo_ = nullptr;
+  QLineEdit* text4_ = nullptr;
+  QLabel* image1_ = nullptr;
+  QPushButton* command1_ = nullptr;
+  QPushButton* upBtn_ = nullptr;
+  QPushButton* downBtn_ = nullptr;
+  QPushButton* clsBtn_ = nullptr;
+  QPushButton* funcBtn_ = nullptr;
+  QPushButton* connBtn_ = nullptr;
+  QPushButton* cutBtn_ = nullptr;
+  QPushButton* reDialBtn_ = nullptr;
+  QPushButton* startBtn_ = nullptr;
+  QPushButton* stopBtn_ = nullptr;
+  QPushButton* scarchBtn_ = nullptr;
+  QPushButton* clsBtn2_ = nullptr;
+  std::array<QPushButton*, 12> numBtn_{};
+  QAction* cmLoadMmd_ = nullptr;
+  QAction* cmLoadImg_ = nullptr;
+  QAction* cmSaveMmd_ = nullptr;
+  QAction* cmSaveImg_ = nullptr;
+  QAction* cmHelpMenu_ = nullptr;
+  QAction* cmInfo_ = nullptr;
+
+  // What the status box was last given, so that a refresh that changes
+  // nothing leaves the operator's scrolling alone.
+  Text text3Shown_;
+  std::int32_t text3CaretShown_ = -1;
+  bool text3Applied_ = false;
+  QString picturePath_;
+  QDateTime pictureStamp_;
+  bool painted_ = false;
+  bool unloaded_ = false;
+};
+
+}  // namespace ondrix
