@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "store/mail_store_file.h"
+
+namespace ondrix {
+namespace {
+
+const Text kPath = u"/opt/ondrix\\amp.dat";
+
+Text emptySlots(int n) {
+  Text t;
+  for (int i = 0; i < n; ++i) t += u"\"\",\"\",\"\",\"\",\"\"\r\n";
+  return t;
+}
+
+MailStoreArrays sampleStore() {
+  MailStoreArrays s;
+  for (int i = 1; i <= kMailSlots; ++i) {
+    if (i % 7 == 3) continue;  // some slots stay empty
+    s.MailCaller[i] = u"0312345678 山田" + decimal(i);
+    s.MailText[i] = u"本文その" + decimal(i) + u"\r\n二行目, カンマ付き";
+    s.MailTime[i] = u"12/06 07:45";
+    s.MailMelody[i] = i % 2 ? u"<MEL=T120>C4D4" : u"";
+    s.MailImage[i] = i % 3 ? u"RE9UABAAEP//" : u"";
+  }
+  return s;
+}
+
+void expectSameStore(const MailStoreArrays& a, const MailStoreArrays& b) {
+  for (int i = 1; i <= kMailSlots; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(a.MailCaller[i], b.MailCaller[i]);
+    EXPECT_EQ(a.MailText[i], b.MailText[i]);
+    EXPECT_EQ(a.MailTime[i], b.MailTime[i]);
+    EXPECT_EQ(a.MailMelody[i], b.MailMelody[i]);
+    EXPECT_EQ(a.MailImage[i], b.MailImage[i]);
+  }
+}
+
+TEST(MailStoreFile, WritesHeaderAndAllHundredSlots) {
+  FakeFiles files;
+  MailStoreArrays s;
+  s.MailCaller[1] = u"0311112222";
+  s.MailText[1] = u"こんにちは";
+  s.MailTime[1] = u"01/02 03:04";
+  s.MailMelody[1] = u"<MEL=C>";
+  s.MailImage[1] = u"RE9U";
+  SaveMailStore(files, kPath, s);
+  EXPECT_EQ(files.readText(kPath),
+            u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n"
+            u"\"0311112222\",\"こんにちは\",\"01/02 03:04\",\"<MEL=C>\",\"RE9U\"\r\n" +
+                emptySlots(99));
+}
+
+TEST(MailStoreFile, FullStoreRoundTrip) {
+  FakeFiles files;
+  const MailStoreArrays written = sampleStore();
+  SaveMailStore(files, kPath, written);
+  MailStoreArrays read;
+  LoadMailStore(files, kPath, read);
+  expectSameStore(read, written);
+}
+
+TEST(MailStoreFile, QuoteInsideTextKeepsLaterRecordsInPlace) {
+  FakeFiles files;
+  MailStoreArrays s;
+  s.MailText[1] = u"he said \"hi, there\"";
+  s.MailCaller[2] = u"second";
+  SaveMailStore(files, kPath, s);
+  MailStoreArrays read;
+  LoadMailStore(files, kPath, read);
+  EXPECT_EQ(read.MailText[1], u"he said ”hi, there”");
+  EXPECT_EQ(read.MailCaller[2], u"second");
+  EXPECT_EQ(read.MailCaller[3], u"");
+}
+
+TEST(MailStoreFile, OlderLayoutLoadsAndIsWrittenInTheNewOne) {
+  Text old = u"100\r\n\"0311112222\",\"古い本文\",\"05/06 07:08\"\r\n";
+  for (int i = 2; i <= 100; ++i) old += u"\"\",\"\",\"\"\r\n";
+  FakeFiles files;
+  files.writeText(kPath, old);
+  MailStoreArrays s;
+  s.MailMelody[1] = u"kept";  // not in the file, so not touched
+  LoadMailStore(files, kPath, s);
+  EXPECT_EQ(s.MailCaller[1], u"0311112222");
+  EXPECT_EQ(s.MailText[1], u"古い本文");
+  EXPECT_EQ(s.MailTime[1], u"05/06 07:08");
+  EXPECT_EQ(s.MailMelody[1], u"kept");
+
+  s.MailMelody[1].clear();
+  SaveMailStore(files, kPath, s);
+  EXPECT_EQ(files.readText(kPath),
+            u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n"
+            u"\"0311112222\",\"古い本文\",\"05/06 07:08\",\"\",\"\"\r\n" +
+                emptySlots(99));
+}
+
+struct HeaderCase {
+  const char* name;
+  Text header;
+  Text slotLine;
+  int slotLines;
+  int expectFilled;
+  bool expectImage;
+};
+
+class MailStoreHeaderTest : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(MailStoreHeaderTest, ReadsWhatTheHeaderAnnounces) {
+  const auto& c = GetParam();
+  Text content = c.header;
+  for (int i = 0; i < c.slotLines; ++i) content += c.slotLine;
+  FakeFiles files;
+  files.writeText(kPath, content);
+  MailStoreArrays s;
+  LoadMailStore(files, kPath, s);
+  for (int i = 1; i <= kMailSlots; ++i) {
+    SCOPED_TRACE(i);
+    const bool filled = i <= c.expectFilled;
+    EXPECT_EQ(s.MailCaller[i], filled ? u"c" : u"");
+    EXPECT_EQ(s.MailTime[i], filled ? u"t" : u"");
+    EXPECT_EQ(s.MailImage[i], filled && c.expectImage ? u"i" : u"");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, MailStoreHeaderTest,
+    ::testing::Values(HeaderCase{"CutAfterSlot40", u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n",
+                                 u"\"c\",\"x\",\"t\",\"m\",\"i\"\r\n", 40, 40, true},
+                      HeaderCase{"HundredFiftySlotsCapped", u" 0 \r\n 150 \r\n 5 \r\n 0 \r\n",
+                                 u"\"c\",\"x\",\"t\",\"m\",\"i\"\r\n", 150, 100, true},
+                      HeaderCase{"ThreeFields", u" 0 \r\n 100 \r\n 3 \r\n 0 \r\n",
+                                 u"\"c\",\"x\",\"t\"\r\n", 100, 100, false},
+                      HeaderCase{"ExtraNumericFieldsSkipped", u" 0 \r\n 100 \r\n 7 \r\n 0 \r\n",
+                                 u"\"c\",\"x\",\"t\",\"m\",\"i\",1,2\r\n", 100, 100, true},
+                      HeaderCase{"ShortHeader", u" 0 \r\n 100 \r\n", u"", 0, 0, false},
+                      HeaderCase{"NonNumericHeader", u"\"c\",\"x\",\"t\"\r\n",
+                                 u"\"c\",\"x\",\"t\"\r\n", 3, 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MailStoreFile, BreakInsideASlotKeepsItsFieldsReadSoFar) {
+  FakeFiles files;
+  files.writeText(
+      kPath, u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n\"c1\",\"x1\",\"t1\",\"m1\",\"i1\"\r\n\"c2\",\"x2\"");
+  MailStoreArrays s;
+  s.MailTime[2] = u"old";
+  LoadMailStore(files, kPath, s);
+  EXPECT_EQ(s.MailImage[1], u"i1");
+  EXPECT_EQ(s.MailText[2], u"x2");
+  EXPECT_EQ(s.MailTime[2], u"old");
+}
+
+}  // namespace
+}  // namespace ondrix
