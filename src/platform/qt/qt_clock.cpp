@@ -1,0 +1,14 @@
+#include "platform/qt/qt_clock.h"
+
+#include <QDateTime>
+
+namespace ondrix {
+
+LocalTime QtClock::now() const {
+  const QDateTime t = QDateTime::currentDateTime();
+  const QDate d = t.date();
+  const QTime h = t.time();
+  return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+}
+
+}  // namespace ondrix

@@ -1,0 +1,12 @@
+#pragma once
+// Local date and time from the system clock.
+#include "platform/clock.h"
+
+namespace ondrix {
+
+class QtClock : public Clock {
+ public:
+  LocalTime now() const override;
+};
+
+}  // namespace ondrix

@@ -1,0 +1,170 @@
+#include "platform/qt/qt_serial_line.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <climits>
+
+namespace ondrix {
+
+namespace {
+
+QString toQString(const Text& text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Text toText(const QString& s) {
+  return Text(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
+}
+
+}  // namespace
+
+QtSerialLine::QtSerialLine(Text programDirectory, QObject* parent)
+    : QObject(parent), programDir_(toQString(programDirectory)) {
+  carrierPoll_.setInterval(kCarrierPollMs);
+  connect(&carrierPoll_, &QTimer::timeout, this, &QtSerialLine::pollCarrier);
+  connect(&serial_, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
+}
+
+QtSerialLine::~QtSerialLine() { closePort(); }
+
+bool QtSerialLine::selectPort(std::int16_t port) {
+  port_ = port;
+  return port >= 1;
+}
+
+QString QtSerialLine::devicePath() const {
+  if (port_ < 1) return {};
+  const QString name = QStringLiteral("COM%1").arg(port_);
+  // System entries include dangling links: a link to a device that is gone
+  // still names the port, and the open then fails.
+  const QDir dir(programDir_);
+  QString found;
+  const QStringList entries =
+      dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+  for (const QString& entry : entries) {
+    if (entry.compare(name, Qt::CaseInsensitive) != 0) continue;
+    found = entry;
+    if (entry == name) break;  // an exact match wins over other spellings
+  }
+  if (!found.isEmpty()) {
+    const QFileInfo info(dir.filePath(found));
+    if (!info.isSymLink()) return info.absoluteFilePath();
+    // Open the device itself, so lock files name the device, not the link.
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? info.symLinkTarget() : target;
+  }
+#ifdef Q_OS_WIN
+  return name;
+#else
+  return QStringLiteral("/dev/ttyS%1").arg(port_ - 1);
+#endif
+}
+
+bool QtSerialLine::open() {
+  if (serial_.isOpen()) return true;
+  const QString path = devicePath();
+  if (path.isEmpty()) return false;
+  serial_.setPortName(path);
+  // Speed, framing and handshake stay at the port's defaults: the modem
+  // adapts to the line, and nothing here ever sets them.
+  if (!serial_.open(QIODevice::ReadWrite)) return false;
+  ++session_;
+  dropQueued_ = false;
+  decoder_.emplace();
+  event_ = CommEvent::None;
+  const std::optional<bool> carrier = readCarrierLine();
+  carrier_ = carrier.value_or(false);
+  // Without modem lines there is nothing to watch: the carrier stays off.
+  if (carrier) carrierPoll_.start();
+  return true;
+}
+
+bool QtSerialLine::isOpen() const { return serial_.isOpen(); }
+
+void QtSerialLine::close() { closePort(); }
+
+void QtSerialLine::closePort() {
+  carrierPoll_.stop();
+  if (serial_.isOpen()) serial_.close();
+  decoder_.reset();
+  carrier_ = false;
+}
+
+int QtSerialLine::pendingInput() {
+  if (!serial_.isOpen()) return 0;
+  const qint64 n = serial_.bytesAvailable();
+  return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+}
+
+Text QtSerialLine::readAll() {
+  if (!serial_.isOpen() || !decoder_) return {};
+  return toText(decoder_->decode(serial_.readAll()));
+}
+
+void QtSerialLine::write(const Text& text) {
+  if (!serial_.isOpen() || text.empty()) return;
+  serial_.write(encodeCp932(toQString(text)));
+  // Hand the bytes to the device now, without waiting, as a plain write
+  // would; what the device cannot take yet goes out from the event loop.
+  serial_.flush();
+}
+
+std::optional<bool> QtSerialLine::readCarrierLine() {
+  // A device without modem lines fails the query; that is an answer, not a
+  // fault of the port, so the error it raises is not acted on.
+  serial_.clearError();
+  probing_ = true;
+  const QSerialPort::PinoutSignals pins = serial_.pinoutSignals();
+  probing_ = false;
+  if (serial_.error() != QSerialPort::NoError) {
+    serial_.clearError();
+    return std::nullopt;
+  }
+  return pins.testFlag(QSerialPort::DataCarrierDetectSignal);
+}
+
+void QtSerialLine::pollCarrier() {
+  if (!serial_.isOpen()) {
+    carrierPoll_.stop();
+    return;
+  }
+  const std::optional<bool> carrier = readCarrierLine();
+  if (!carrier) {
+    // The lines went away; if the port did too, the read side reports it.
+    carrierPoll_.stop();
+    return;
+  }
+  if (*carrier == carrier_) return;
+  carrier_ = *carrier;
+  raise(CommEvent::CarrierDetectChange);
+}
+
+void QtSerialLine::onError(QSerialPort::SerialPortError error) {
+  if (probing_) return;
+  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+  if (!serial_.isOpen() || dropQueued_) return;
+  // The port keeps reporting a hang-up for as long as it stays open, so it is
+  // closed at the first report. Closing is queued: the error arrives from
+  // inside the port's own read handling, which must not lose its notifier
+  // under its feet.
+  dropQueued_ = true;
+  const unsigned session = session_;
+  QMetaObject::invokeMethod(
+      this, [this, session] { dropVanishedPort(session); }, Qt::QueuedConnection);
+}
+
+void QtSerialLine::dropVanishedPort(unsigned session) {
+  // The operator may have closed (or closed and reopened) the port meanwhile.
+  if (session != session_ || !serial_.isOpen()) return;
+  dropQueued_ = false;
+  closePort();
+  // To the handlers a vanished port is a dropped carrier.
+  raise(CommEvent::CarrierDetectChange);
+}
+
+void QtSerialLine::raise(CommEvent kind) {
+  event_ = kind;
+  notify();
+}
+
+}  // namespace ondrix

@@ -1,0 +1,293 @@
+// The real serial line against a pseudo-terminal.
+#include <gmock/gmock.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "console/form1.h"
+#include "fakes.h"
+#include "platform/qt/qt_clock.h"
+#include "platform/qt/qt_serial_line.h"
+#include "platform/qt/qt_timer.h"
+#include "pty_support.h"
+
+namespace ondrix {
+namespace {
+
+using testing::Pty;
+using testing::pumpFor;
+using testing::pumpUntil;
+
+class SerialLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(dir.isValid());
+  }
+  bool link(const QString& name, const QString& target) {
+    return QFile::link(target, dir.filePath(name));
+  }
+  Text programDir() const { return dir.path().toStdU16String(); }
+  // A line on COM1, linked to the pseudo-terminal and opened.
+  std::unique_ptr<QtSerialLine> openLine() {
+    link("COM1", pty.slavePath());
+    auto line = std::make_unique<QtSerialLine>(programDir());
+    line->selectPort(1);
+    EXPECT_TRUE(line->open());
+    return line;
+  }
+
+  Pty pty;
+  QTemporaryDir dir;
+};
+
+QByteArray bytes(const char* s) { return QByteArray(s); }
+
+TEST_F(SerialLineTest, WritesTheTextsBytesAndNothingMore) {
+  struct Case {
+    Text text;
+    QByteArray wire;
+  };
+  const Case cases[] = {
+      {u"ati3\r", bytes("ati3\r")},  // a command ends in CR alone
+      {u"+++", bytes("+++")},
+      {u"login:", bytes("login:")},
+      {u"データ", bytes("\x83\x66\x81\x5B\x83\x5E")},
+      {u"ｱﾞ", bytes("\xB1\xDE")},  // half-width katakana: one byte each
+      {u"送信終了", bytes("\x91\x97\x90\x4D\x8F\x49\x97\xB9")},
+  };
+  auto line = openLine();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wire.toHex(' ').toStdString());
+    line->write(c.text);
+    EXPECT_EQ(pty.receive(c.wire.size()), c.wire);
+  }
+  // Nothing trails the last text (no line end of the line's own).
+  EXPECT_EQ(pty.receive(1, 100), QByteArray());
+}
+
+TEST_F(SerialLineTest, ReadsDecodeAcrossChunks) {
+  struct Case {
+    const char* name;
+    std::vector<QByteArray> chunks;  // each one read separately
+    std::vector<Text> reads;
+  };
+  const Case cases[] = {
+      {"double-byte split across reads",
+       {bytes("OK\r\n\x8A"), bytes("\xBF\x8E\x9A\r")},
+       {u"OK\r\n", u"漢字\r"}},
+      {"lead byte alone, then its trail", {bytes("\x83"), bytes("\x66")}, {u"", u"デ"}},
+      {"half-width katakana", {bytes("\xC3\xDE\xB0\xC0\r")}, {u"ﾃﾞｰﾀ\r"}},
+      {"invalid bytes",
+       {bytes("\x80"
+              "A\xFD\xFF\r")},
+       {u"\uFFFDA\uFFFD\uFFFD\r"}},
+      // A lead byte cut off by a line end must not swallow the line end.
+      {"lead byte before CR", {bytes("\x83"), bytes("\r\n")}, {u"", u"\uFFFD\r\n"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto line = openLine();
+    for (std::size_t i = 0; i < c.chunks.size(); ++i) {
+      ASSERT_TRUE(pty.send(c.chunks[i]));
+      ASSERT_TRUE(pumpUntil([&] { return line->pendingInput() >= c.chunks[i].size(); }));
+      EXPECT_EQ(line->readAll(), c.reads[i]) << "read " << i;
+      EXPECT_EQ(line->pendingInput(), 0);
+    }
+    line->close();
+    QFile::remove(dir.filePath("COM1"));
+  }
+}
+
+TEST_F(SerialLineTest, HalfCharacterDoesNotOutliveTheSession) {
+  auto line = openLine();
+  ASSERT_TRUE(pty.send(bytes("\x83")));
+  ASSERT_TRUE(pumpUntil([&] { return line->pendingInput() == 1; }));
+  EXPECT_EQ(line->readAll(), u"");
+  line->close();
+  ASSERT_TRUE(line->open());
+  ASSERT_TRUE(pty.send(bytes("\x66")));
+  ASSERT_TRUE(pumpUntil([&] { return line->pendingInput() == 1; }));
+  EXPECT_EQ(line->readAll(), u"f");
+}
+
+TEST_F(SerialLineTest, PortNumberMapsToDevice) {
+  const QString slave = QFileInfo(pty.slavePath()).canonicalFilePath();
+  const QString missing = dir.filePath("gone/ttyUSB7");
+  ASSERT_TRUE(link("com3", pty.slavePath()));
+  ASSERT_TRUE(link("Com4", missing));  // dangling
+  ASSERT_TRUE(link("COM10", pty.slavePath()));
+  struct Case {
+    std::int16_t port;
+    bool selectable;
+    QString device;
+    bool opens;
+  };
+  const Case cases[] = {
+      {3, true, slave, true},              // any case; the link is resolved
+      {10, true, slave, true},             // two digits
+      {4, true, missing, false},           // a dangling link still names the port
+      {1, true, "/dev/ttyS0", false},      // COM10 is not COM1 (the device may exist)
+      {200, true, "/dev/ttyS199", false},  // no such device
+      {0, false, "", false},
+      {-1, false, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port);
+    QtSerialLine line(programDir());
+    EXPECT_EQ(line.selectPort(c.port), c.selectable);
+    EXPECT_EQ(line.devicePath(), c.device);
+    if (c.port == 1) continue;  // whether /dev/ttyS0 opens depends on the machine
+    EXPECT_EQ(line.open(), c.opens);
+    EXPECT_EQ(line.isOpen(), c.opens);
+  }
+}
+
+TEST_F(SerialLineTest, OpenTwiceKeepsThePortAndSelectingWaitsForTheNextOpen) {
+  auto line = openLine();
+  EXPECT_TRUE(line->selectPort(200));
+  EXPECT_TRUE(line->open());  // still the open COM1
+  line->write(u"at\r");
+  EXPECT_EQ(pty.receive(3), bytes("at\r"));
+  line->close();
+  EXPECT_FALSE(line->isOpen());
+  EXPECT_FALSE(line->open());  // now COM200
+  line->write(u"at\r");        // closed: nothing happens
+  EXPECT_EQ(line->pendingInput(), 0);
+  EXPECT_EQ(line->readAll(), u"");
+}
+
+TEST_F(SerialLineTest, PseudoTerminalHasNoCarrierAndRaisesNothing) {
+  auto line = openLine();
+  int notes = 0;
+  line->setOnComm([&] { ++notes; });
+  pumpFor(5 * QtSerialLine::kCarrierPollMs);
+  line->close();
+  pumpFor(QtSerialLine::kCarrierPollMs);
+  EXPECT_FALSE(line->carrierDetect());
+  EXPECT_EQ(notes, 0);
+}
+
+// The carrier-detect line of a real modem, played by the test.
+class ScriptedCarrierLine : public QtSerialLine {
+ public:
+  using QtSerialLine::QtSerialLine;
+  std::optional<bool> pin = false;
+
+ protected:
+  std::optional<bool> readCarrierLine() override { return pin; }
+};
+
+TEST_F(SerialLineTest, CarrierChangesAreRaisedOnceEachFromTheEventLoop) {
+  link("COM1", pty.slavePath());
+  ScriptedCarrierLine line(programDir());
+  std::vector<std::pair<CommEvent, bool>> seen;
+  line.setOnComm([&] { seen.emplace_back(line.commEvent(), line.carrierDetect()); });
+  line.selectPort(1);
+  ASSERT_TRUE(line.open());
+  EXPECT_FALSE(line.carrierDetect());
+
+  line.pin = true;
+  EXPECT_TRUE(seen.empty());  // nothing until the event loop polls
+  ASSERT_TRUE(pumpUntil([&] { return !seen.empty(); }));
+  pumpFor(4 * QtSerialLine::kCarrierPollMs);  // unchanged: no repeats
+  line.pin = false;
+  ASSERT_TRUE(pumpUntil([&] { return seen.size() >= 2; }));
+  pumpFor(4 * QtSerialLine::kCarrierPollMs);
+
+  using P = std::pair<CommEvent, bool>;
+  EXPECT_THAT(seen, ::testing::ElementsAre(P{CommEvent::CarrierDetectChange, true},
+                                           P{CommEvent::CarrierDetectChange, false}));
+  // The operator's close is not a line event.
+  line.pin = true;
+  line.close();
+  pumpFor(4 * QtSerialLine::kCarrierPollMs);
+  EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST_F(SerialLineTest, DeviceWithoutModemLinesIsNotWatched) {
+  link("COM1", pty.slavePath());
+  ScriptedCarrierLine line(programDir());
+  line.pin = std::nullopt;
+  int notes = 0;
+  line.setOnComm([&] { ++notes; });
+  line.selectPort(1);
+  ASSERT_TRUE(line.open());
+  line.pin = true;  // never looked at again
+  pumpFor(4 * QtSerialLine::kCarrierPollMs);
+  EXPECT_FALSE(line.carrierDetect());
+  EXPECT_EQ(notes, 0);
+}
+
+// A real Form1 on the real line and timers; the calls out of the poll loop
+// are recorded instead of acted on.
+class RecordingForm : public Form1 {
+ public:
+  using Form1::Form1;
+  void HandleModemEvent() override { events.emplace_back(LineEvent, LineState); }
+  void ScanAtml() override {
+    scanned += RxBuffer;
+    RxBuffer.clear();
+  }
+  std::vector<std::pair<LineEventCode, LineStateCode>> events;
+  Text scanned;
+};
+
+double cpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+TEST_F(SerialLineTest, FarEndClosingMidCallEndsTheCallOnceAndClosesThePort) {
+  link("COM1", pty.slavePath());
+  QtSerialLine line(programDir());
+  QtTimer timer1;
+  QtTimer timer2;
+  QtClock clock;
+  FakeFiles files;
+  FakeDesktop desktop;
+  RecordingForm form({line, timer1, timer2, clock, files, desktop});
+  int notes = 0;
+  line.setOnComm([&] {
+    ++notes;
+    form.MSComm1_OnComm();
+  });
+  timer1.setOnTick([&] { form.Timer1_Timer(); });
+  timer2.setOnTick([&] { form.Timer2_Timer(); });
+
+  line.selectPort(1);
+  ASSERT_TRUE(line.open());
+  timer1.setInterval(kPollIntervalMs);
+  form.LineState = LineStateCode::OnlineData;
+
+  // The call is alive: the terminal's words reach the scanner.
+  ASSERT_TRUE(pty.send(bytes("TAVIXEXE")));
+  ASSERT_TRUE(pumpUntil([&] { return !form.scanned.empty(); }));
+  EXPECT_EQ(form.scanned, u"TAVIXEXE");
+
+  pty.closeMaster();
+  const double cpuBefore = cpuSeconds();
+  pumpFor(1000);
+  const double cpuUsed = cpuSeconds() - cpuBefore;
+
+  using E = std::pair<LineEventCode, LineStateCode>;
+  EXPECT_THAT(form.events,
+              ::testing::ElementsAre(E{LineEventCode::CarrierLost, LineStateCode::OnlineData}));
+  EXPECT_EQ(notes, 1);
+  EXPECT_FALSE(line.isOpen());
+  EXPECT_FALSE(line.carrierDetect());
+  EXPECT_LT(cpuUsed, 0.3) << "the event loop spins on the dead port";
+  // Polling goes on quietly with the port closed; the next open fails, as
+  // the device is gone.
+  EXPECT_EQ(timer1.interval(), kPollIntervalMs);
+  line.write(u"ath\r");
+  EXPECT_FALSE(line.open());
+}
+
+}  // namespace
+}  // namespace ondrix
