@@ -146,6 +146,30 @@ TEST(AutoSearch, Scenarios) {
   }
 }
 
+// Records every port the search selects.
+class SelectLoggingLine : public FakeSerialLine {
+ public:
+  bool selectPort(std::int16_t port) override {
+    selected.push_back(port);
+    return FakeSerialLine::selectPort(port);
+  }
+  std::vector<std::int16_t> selected;
+};
+
+TEST(AutoSearch, WithoutAnyPortItTriesOneToNineOnceEachInOneClick) {
+  FakePlatform fakes;
+  SelectLoggingLine line;
+  line.setAvailablePorts({});
+  Form1 f({line, fakes.timer1, fakes.timer2, fakes.clock, fakes.files, fakes.desktop});
+  f.ModemModel = u"QV-M7";
+  f.ComNo.text = u" 5";
+  f.ScarchBtn_Click();
+  EXPECT_EQ(line.selected, ports({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(f.Text3.text, kNotFound);
+  EXPECT_EQ(f.LineState, LS::Stopped);
+  EXPECT_TRUE(fakes.desktop.messages.empty());
+}
+
 TEST(AutoSearch, FoundModemIsStartedAndSetUp) {
   Search s;
   s.h.fakes.serial.setAvailablePorts({3});
