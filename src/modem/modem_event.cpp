@@ -220,7 +220,9 @@ void Form1::HandleModemEvent() {
           for (std::int16_t i = 1; i < RxLineCount && i < kMaxRxLines; ++i) {
             appendStatusLine(RxLines[static_cast<std::size_t>(i)]);
           }
-          if (RxLineCount == 1) showStatusLine(u"OK");
+          // A bare "OK" (nothing but the echo, or nothing at all collected, as
+          // for a dial, which runs no countdown) still reports the success.
+          if (RxLineCount <= 1) showStatusLine(u"OK");
           break;
         case LE::Error:
           showStatusLine(u"ERROR");
