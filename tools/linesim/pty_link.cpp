@@ -67,8 +67,14 @@ bool PtyLink::create(const std::string& dir, int port, std::string& error) {
   const std::string link = dir + "/COM" + std::to_string(port);
   struct stat st {};
   if (::lstat(link.c_str(), &st) == 0) {
-    if (!S_ISLNK(st.st_mode)) {
-      error = link + " exists and is not a symbolic link; not replacing it";
+    // Only a leftover of an earlier simulator is replaced (a link to a
+    // pseudo-terminal, or one whose device is gone); a link to a real modem
+    // that the operator set up stays.
+    const std::string target = linkTarget(link);
+    const bool leftover = S_ISLNK(st.st_mode) &&
+                          (target.rfind("/dev/pts/", 0) == 0 || ::access(link.c_str(), F_OK) != 0);
+    if (!leftover) {
+      error = link + " exists and is not a simulator's link; not replacing it";
       return false;
     }
     ::unlink(link.c_str());

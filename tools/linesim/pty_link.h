@@ -12,9 +12,10 @@ class PtyLink {
   PtyLink(const PtyLink&) = delete;
   PtyLink& operator=(const PtyLink&) = delete;
 
-  // Creates the pseudo-terminal and the link `dir`/COM<port>. An existing
-  // symbolic link of that name is replaced; any other file is left alone
-  // and the call fails. On failure `error` says why.
+  // Creates the pseudo-terminal and the link `dir`/COM<port>. A link left
+  // by an earlier simulator (to a pseudo-terminal, or dangling) is replaced;
+  // anything else of that name is left alone and the call fails. On failure
+  // `error` says why.
   bool create(const std::string& dir, int port, std::string& error);
   // Removes the link if it still points at this pseudo-terminal.
   void removeLink();

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <algorithm>
 
 #include "console/form1.h"
 #include "platform/qt/qt_files.h"
@@ -25,6 +26,8 @@ namespace ondrix {
 namespace {
 
 const QString kGothic = QStringLiteral(u"ＭＳ ゴシック");
+// The proportional face of the desktop's dialogs.
+const QString kUiGothic = QStringLiteral("MS UI Gothic");
 
 QString qs(const Text& t) { return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size())); }
 
@@ -69,6 +72,15 @@ QIcon redialIcon() {
   head.closeSubpath();
   painter.fillPath(head, Qt::black);
   return QIcon(pm);
+}
+
+// A label has no border, so where this desktop's face is a little wider
+// than the one the widths were made for, the label grows to the right rather
+// than clip its caption.
+void placeLabel(QLabel* label, const QRect& rect) {
+  QRect r = rect;
+  r.setWidth(std::max(rect.width(), label->sizeHint().width()));
+  label->setGeometry(r);
 }
 
 // Key codes of the keys the port box filters and of the ordinary keys, as
@@ -142,6 +154,10 @@ void registerJapaneseFontSubstitutes() {
                           QStringLiteral("MS Gothic")};
   QFont::insertSubstitutions(kGothic, faces);
   QFont::insertSubstitutions(QStringLiteral("MS Gothic"), faces);
+  QFont::insertSubstitutions(kUiGothic,
+                             {QStringLiteral("IPAPGothic"), QStringLiteral(u"IPA Pゴシック"),
+                              QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
+                              QStringLiteral("TakaoPGothic"), QStringLiteral("IPAexGothic")});
 }
 
 QString displayText(const Text& text, std::int32_t caret, int* displayCaret) {
@@ -189,6 +205,11 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   client_->setFixedSize(twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
   setCentralWidget(client_);
   client_->installEventFilter(this);
+  // The controls without a font of their own use the window's: the desktop's
+  // face at the small size the control table's label widths are made for.
+  QFont windowFont(kUiGothic);
+  windowFont.setPointSize(9);
+  client_->setFont(windowFont);
 
   // The frame first, so that the port controls it surrounds stay above it.
   auto* label2 = new QFrame(client_);
@@ -243,7 +264,7 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
 
   auto* label1 = new QLabel(QStringLiteral(u"ポート(COM)"), client_);
   label1->setObjectName(QStringLiteral("Label1"));
-  label1->setGeometry(twipsRect(240, 3405, 975, 255));
+  placeLabel(label1, twipsRect(240, 3405, 975, 255));
 
   comNo_ = new QLineEdit(client_);
   comNo_->setObjectName(QStringLiteral("ComNo"));
@@ -268,7 +289,7 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
 
   auto* label3 = new QLabel(QStringLiteral(u"転送データ"), client_);
   label3->setObjectName(QStringLiteral("Label3"));
-  label3->setGeometry(twipsRect(120, 3960, 975, 255));
+  placeLabel(label3, twipsRect(120, 3960, 975, 255));
 
   text4_ = new QLineEdit(client_);
   text4_->setObjectName(QStringLiteral("Text4"));
