@@ -47,6 +47,12 @@ QColor backgroundColour(Background b) {
   return b == Background::ButtonFace ? p.color(QPalette::Button) : p.color(QPalette::Base);
 }
 
+bool hasBase(const QWidget* w, const QColor& c) {
+  const QPalette& p = w->palette();
+  return p.color(QPalette::Active, QPalette::Base) == c &&
+         p.color(QPalette::Disabled, QPalette::Base) == c;
+}
+
 void setBase(QWidget* w, const QColor& c) {
   QPalette p = w->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -340,11 +346,15 @@ QAction* Form1Window::addMenuItem(QMenu* menu, const char* name, const Text& cap
 }
 
 void Form1Window::applyTextBox(QLineEdit* box, const TextBoxModel& model) {
-  const QString shown = displayText(model.text, model.caret, nullptr);
-  if (box->text() != shown) box->setText(shown);
+  int caret = 0;
+  const QString shown = displayText(model.text, model.caret, &caret);
+  if (box->text() != shown) {
+    box->setText(shown);
+    box->setCursorPosition(caret);
+  }
   box->setEnabled(model.enabled);
   const QColor c = backgroundColour(model.background);
-  if (box->palette().color(QPalette::Active, QPalette::Base) != c) setBase(box, c);
+  if (!hasBase(box, c)) setBase(box, c);
 }
 
 void Form1Window::applyPicture() {
@@ -390,11 +400,11 @@ void Form1Window::refresh() {
   text3_->setEnabled(t3.enabled);
   {
     const QColor c = backgroundColour(t3.background);
-    if (text3_->palette().color(QPalette::Active, QPalette::Base) != c) setBase(text3_, c);
+    if (!hasBase(text3_, c)) setBase(text3_, c);
   }
   {
     const QColor c = backgroundColour(form_.Text2.background);
-    if (text2_->palette().color(QPalette::Active, QPalette::Base) != c) setBase(text2_, c);
+    if (!hasBase(text2_, c)) setBase(text2_, c);
   }
 
   applyTextBox(comNo_, form_.ComNo);
