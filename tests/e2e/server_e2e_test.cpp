@@ -180,9 +180,19 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
   EXPECT_THAT(readFile(dir_ / "brellin.ini"), ::testing::HasSubstr("\r\n3\r\n"));
 }
 
-TEST_F(ServerRun, AutoSearchGivesUpWhenTheOnlyModemReportsAnotherModel) {
+// A modem that answers with another model, and one that never answers (the
+// reply countdown runs out): either way every port is tried and the search
+// ends in the not-found line with the controls stopped.
+struct NoMatch {
+  const char* name;
+  std::vector<std::string> modemArgs;
+};
+
+class SearchWithoutMatch : public ServerRun, public ::testing::WithParamInterface<NoMatch> {};
+
+TEST_P(SearchWithoutMatch, GivesUpAfterPortNine) {
   brokenPorts({2, 3, 4, 5, 6, 7, 8, 9});
-  startModem(1, {"--model", "QV-X9"});
+  startModem(1, GetParam().modemArgs);
   const int status = runServer(
       "click ScarchBtn\n"
       "waitfor 8000 Text3 が見つかりません\n"
@@ -192,13 +202,21 @@ TEST_F(ServerRun, AutoSearchGivesUpWhenTheOnlyModemReportsAnotherModel) {
       "dump ComNo " +
       dump("comno").string() +
       "\n"
+      "dump StartBtn " +
+      dump("start").string() +
+      "\n"
       "close\n");
   ASSERT_EQ(status, 0);
   stopModem();
 
   EXPECT_EQ(shown("text3"), "QV-M7が見つかりません\n");
   EXPECT_EQ(shown("comno"), "9");
-  EXPECT_EQ(readFile(log()), "ati3\r");  // nothing is started on the wrong modem
+  EXPECT_EQ(readFile(log()), "ati3\r");  // nothing is started on a port without the modem
 }
+
+INSTANTIATE_TEST_SUITE_P(Modems, SearchWithoutMatch,
+                         ::testing::Values(NoMatch{"AnotherModel", {"--model", "QV-X9"}},
+                                           NoMatch{"Silent", {"--silent"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
