@@ -161,6 +161,25 @@ TEST_F(SerialLineTest, OpenTwiceKeepsThePortAndSelectingWaitsForTheNextOpen) {
   EXPECT_EQ(line->readAll(), u"");
 }
 
+TEST_F(SerialLineTest, FullOutputBufferIsNotAVanishedPort) {
+  // The pseudo-terminal takes a few kilobytes before the far end reads; the
+  // port then reports its writes as failed, though nothing is wrong.
+  auto line = openLine();
+  int notes = 0;
+  line->setOnComm([&] { ++notes; });
+  QByteArray expected;
+  for (int i = 0; i < 50; ++i) {
+    const char16_t c = static_cast<char16_t>(u'a' + i % 26);
+    line->write(Text(4000, c));
+    expected += QByteArray(4000, static_cast<char>(c));
+    pumpFor(2);
+  }
+  EXPECT_TRUE(line->isOpen());
+  EXPECT_EQ(pty.receive(expected.size(), 5000), expected);
+  EXPECT_TRUE(line->isOpen());
+  EXPECT_EQ(notes, 0);
+}
+
 TEST_F(SerialLineTest, PseudoTerminalHasNoCarrierAndRaisesNothing) {
   auto line = openLine();
   int notes = 0;

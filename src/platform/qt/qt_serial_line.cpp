@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <climits>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace ondrix {
 
 namespace {
@@ -69,7 +73,7 @@ bool QtSerialLine::open() {
   // adapts to the line, and nothing here ever sets them.
   if (!serial_.open(QIODevice::ReadWrite)) return false;
   ++session_;
-  dropQueued_ = false;
+  checkQueued_ = false;
   decoder_.emplace();
   event_ = CommEvent::None;
   const std::optional<bool> carrier = readCarrierLine();
@@ -141,24 +145,40 @@ void QtSerialLine::pollCarrier() {
 
 void QtSerialLine::onError(QSerialPort::SerialPortError error) {
   if (probing_) return;
-  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
-  if (!serial_.isOpen() || dropQueued_) return;
-  // The port keeps reporting a hang-up for as long as it stays open, so it is
-  // closed at the first report. Closing is queued: the error arrives from
-  // inside the port's own read handling, which must not lose its notifier
-  // under its feet.
-  dropQueued_ = true;
+  if (error != QSerialPort::ReadError && error != QSerialPort::WriteError &&
+      error != QSerialPort::ResourceError) {
+    return;
+  }
+  if (!serial_.isOpen() || checkQueued_) return;
+  // The error arrives from inside the port's own read or write handling,
+  // which must not lose its notifiers under its feet, so the port is looked
+  // at once control is back in the event loop.
+  checkQueued_ = true;
   const unsigned session = session_;
   QMetaObject::invokeMethod(
-      this, [this, session] { dropVanishedPort(session); }, Qt::QueuedConnection);
+      this, [this, session] { checkPort(session); }, Qt::QueuedConnection);
 }
 
-void QtSerialLine::dropVanishedPort(unsigned session) {
+bool QtSerialLine::deviceHungUp() const {
+#ifdef Q_OS_UNIX
+  pollfd p{static_cast<int>(serial_.handle()), POLLIN | POLLOUT, 0};
+  if (::poll(&p, 1, 0) < 0) return false;
+  return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+  return true;
+#endif
+}
+
+void QtSerialLine::checkPort(unsigned session) {
   // The operator may have closed (or closed and reopened) the port meanwhile.
   if (session != session_ || !serial_.isOpen()) return;
-  dropQueued_ = false;
+  checkQueued_ = false;
+  // Not gone, only busy: a device that cannot take more output makes the
+  // port report its write as failed, and the port carries on by itself.
+  if (!deviceHungUp()) return;
+  // A hung-up port keeps reporting errors for as long as it stays open, so
+  // it is closed now; to the handlers it is a dropped carrier.
   closePort();
-  // To the handlers a vanished port is a dropped carrier.
   raise(CommEvent::CarrierDetectChange);
 }
 

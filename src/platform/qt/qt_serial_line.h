@@ -49,7 +49,8 @@ class QtSerialLine : public QObject, public SerialLine {
  private:
   void pollCarrier();
   void onError(QSerialPort::SerialPortError error);
-  void dropVanishedPort(unsigned session);
+  void checkPort(unsigned session);
+  bool deviceHungUp() const;
   void closePort();
   void raise(CommEvent kind);
 
@@ -64,7 +65,7 @@ class QtSerialLine : public QObject, public SerialLine {
   CommEvent event_ = CommEvent::None;
   // Counts opens, so a close queued for one session cannot hit the next.
   unsigned session_ = 0;
-  bool dropQueued_ = false;
+  bool checkQueued_ = false;
   bool probing_ = false;
 };
 
