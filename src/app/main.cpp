@@ -55,6 +55,7 @@ long long msSinceProcessStart() {
 //   wait MS                 let the event loop run for MS milliseconds
 //   waitfor MS NAME TEXT    wait up to MS ms until control NAME shows TEXT
 //   dump NAME FILE          write the text control NAME shows to FILE (UTF-8)
+//   enabled NAME FILE       write 1 to FILE when control NAME is enabled, else 0
 //   close                   close the window as the operator would
 // Failures are reported on standard error; the script carries on.
 class TestScript : public QObject {
@@ -117,6 +118,16 @@ class TestScript : public QObject {
         QFile out(w[2]);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
           out.write(shownText(w[1]).toUtf8());
+        } else {
+          fail(QStringLiteral("cannot write %1").arg(w[2]));
+        }
+      } else if (cmd == QLatin1String("enabled") && w.size() == 3) {
+        QWidget* control = window_.findChild<QWidget*>(w[1]);
+        QFile out(w[2]);
+        if (control == nullptr) {
+          fail(QStringLiteral("no control %1").arg(w[1]));
+        } else if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+          out.write(control->isEnabled() ? "1" : "0");
         } else {
           fail(QStringLiteral("cannot write %1").arg(w[2]));
         }

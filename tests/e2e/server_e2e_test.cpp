@@ -135,7 +135,7 @@ TEST_F(ServerRun, StartButtonSendsStartThenSetupAndExitWritesStoreAndSettings) {
       "dump Text3 " +
       dump("text3").string() +
       "\n"
-      "dump StopBtn " +
+      "enabled StopBtn " +
       dump("stop").string() +
       "\n"
       "close\n");
@@ -144,6 +144,7 @@ TEST_F(ServerRun, StartButtonSendsStartThenSetupAndExitWritesStoreAndSettings) {
 
   EXPECT_EQ(readFile(log()), kStartThenSetup);
   EXPECT_EQ(shown("text3"), "");  // a successful start shows nothing
+  EXPECT_EQ(shown("stop"), "1");
   // Store and settings are written at exit; the settings with the defaults
   // and the port the server ran on.
   EXPECT_TRUE(fs::exists(dir_ / "amp.dat"));
@@ -169,11 +170,15 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
       "dump ComNo " +
       dump("comno").string() +
       "\n"
+      "enabled StopBtn " +
+      dump("stop").string() +
+      "\n"
       "close\n");
   ASSERT_EQ(status, 0);
   stopModem();
 
   EXPECT_EQ(shown("text3"), "QV-M7が見つかました\n");
+  EXPECT_EQ(shown("stop"), "1");  // the server runs on the port found
   EXPECT_EQ(shown("comno"), "3");
   EXPECT_EQ(readFile(log()), "ati3\r" + kStartThenSetup);
   EXPECT_TRUE(fs::exists(dir_ / "amp.dat"));
@@ -202,8 +207,11 @@ TEST_P(SearchWithoutMatch, GivesUpAfterPortNine) {
       "dump ComNo " +
       dump("comno").string() +
       "\n"
-      "dump StartBtn " +
+      "enabled StartBtn " +
       dump("start").string() +
+      "\n"
+      "enabled StopBtn " +
+      dump("stop").string() +
       "\n"
       "close\n");
   ASSERT_EQ(status, 0);
@@ -212,6 +220,8 @@ TEST_P(SearchWithoutMatch, GivesUpAfterPortNine) {
   EXPECT_EQ(shown("text3"), "QV-M7が見つかりません\n");
   EXPECT_EQ(shown("comno"), "9");
   EXPECT_EQ(readFile(log()), "ati3\r");  // nothing is started on a port without the modem
+  EXPECT_EQ(shown("start"), "1");        // the port controls are back in their stopped state
+  EXPECT_EQ(shown("stop"), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modems, SearchWithoutMatch,
