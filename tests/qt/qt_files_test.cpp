@@ -54,11 +54,16 @@ TEST_F(QtFilesTest, TextsAreCp932BothWays) {
   ASSERT_TRUE(files.writeText(app + u"\\t.txt", u"通信中\\”\r\n"));
   EXPECT_EQ(fileBytes("t.txt"), cp932);
   EXPECT_EQ(files.readText(app + u"\\T.TXT"), u"通信中\\”\r\n");
-  // Bytes that are no character decode to U+001A rather than vanish.
+  // Bytes that are no character decode to U+FFFD rather than vanish.
   putFile("bad.txt", QByteArray("a\xff"
                                 "b",
                                 3));
-  EXPECT_EQ(files.readText(app + u"\\bad.txt"), u"a\u001Ab");
+  EXPECT_EQ(files.readText(app + u"\\bad.txt"), u"a\uFFFDb");
+  // Control bytes stand for themselves both ways.
+  const QByteArray controls("\x1a\x1c\x7f", 3);
+  ASSERT_TRUE(files.writeText(app + u"\\c.txt", u"\u001A\u001C\u007F"));
+  EXPECT_EQ(fileBytes("c.txt"), controls);
+  EXPECT_EQ(files.readText(app + u"\\c.txt"), u"\u001A\u001C\u007F");
   EXPECT_FALSE(files.readText(app + u"\\none.txt").has_value());
   EXPECT_FALSE(files.readBytes(app + u"\\none.txt").has_value());
 }

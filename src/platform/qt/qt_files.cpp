@@ -6,16 +6,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTemporaryFile>
+
+#include "platform/qt/qt_cp932.h"
 
 namespace ondrix {
 
 namespace {
-
-// The Japanese system code page of the files and the modem line.
-constexpr const char* kCodePage = "windows-31j";
 
 QString toQString(const Text& t) {
   return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
@@ -88,14 +85,12 @@ QString QtFiles::nativePath(const Text& path) {
 std::optional<Text> QtFiles::readText(const Text& path) {
   const auto data = readAll(nativePath(path));
   if (!data) return std::nullopt;
-  QStringDecoder decoder(kCodePage);
+  Cp932Decoder decoder;
   return toText(decoder.decode(*data));
 }
 
 bool QtFiles::writeText(const Text& path, const Text& text) {
-  QStringEncoder encoder(kCodePage);
-  const QByteArray data = encoder.encode(toQString(text));
-  return replaceWith(nativePath(path), data);
+  return replaceWith(nativePath(path), encodeCp932(toQString(text)));
 }
 
 std::optional<Bytes> QtFiles::readBytes(const Text& path) {
