@@ -61,6 +61,8 @@ using Names = std::vector<std::string>;
 
 struct ResultCase {
   const char* name;
+  // Printed by name, so test listings stay short.
+  friend void PrintTo(const ResultCase& c, std::ostream* os) { *os << c.name; }
   LineStateCode state;
   Text line;
   Names calls;
@@ -160,6 +162,8 @@ TEST_F(LinePoll, LineSplitAcrossReadsIsOneLineInTheSecondTick) {
 
 struct CutCase {
   const char* name;
+  // Printed by name, so test listings stay short.
+  friend void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
   Text input;
   std::vector<Text> lines;  // collected in RxLines
   Text left;                // RxBuffer afterwards

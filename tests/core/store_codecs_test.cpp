@@ -164,6 +164,8 @@ TEST(LoadImageFile, InvertedPaletteStillGivesDarkAsOne) {
 
 struct RejectCase {
   const char* name;
+  // Printed by name, so test listings stay short.
+  friend void PrintTo(const RejectCase& c, std::ostream* os) { *os << c.name; }
   std::function<void(Bytes&)> spoil;
 };
 
@@ -207,6 +209,8 @@ TEST(MelodyFile, SaveWritesOneLine) {
 
 struct MelodyCase {
   const char* name;
+  // Printed by name, so test listings stay short.
+  friend void PrintTo(const MelodyCase& c, std::ostream* os) { *os << c.name; }
   std::optional<Text> file;
   bool accepted;
   Text lineAfter;

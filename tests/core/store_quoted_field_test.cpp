@@ -10,6 +10,8 @@ namespace {
 
 struct ReadCase {
   const char* name;
+  // Printed by name, so test listings stay short.
+  friend void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
   Text content;
   std::vector<Text> fields;  // all fields until the end
 };

@@ -190,6 +190,8 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
 // ends in the not-found line with the controls stopped.
 struct NoMatch {
   const char* name;
+  // Printed by name, so test listings stay short.
+  friend void PrintTo(const NoMatch& c, std::ostream* os) { *os << c.name; }
   std::vector<std::string> modemArgs;
 };
 
