@@ -1,0 +1,10 @@
+#pragma once
+// Test-only automation of the real window (see test_script.cpp).
+#include "platform/qt/form1_window.h"
+
+namespace ondrix {
+
+// Runs the script named by ONDRIX_TEST_SCRIPT against the window, if set.
+void startTestScriptIfAsked(Form1Window& window);
+
+}  // namespace ondrix
