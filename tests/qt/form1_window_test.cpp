@@ -16,11 +16,10 @@
 #include <QPushButton>
 
 #include "form1_harness.h"
+#include "platform/qt/qt_text.h"
 
 namespace ondrix {
 namespace {
-
-QString qs(const Text& t) { return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size())); }
 
 struct Form1WindowTest : ::testing::Test {
   Harness<> h;
@@ -263,7 +262,7 @@ TEST_F(Form1WindowTest, PortBoxKeysPassTheFilter) {
     QKeyEvent press(QEvent::KeyPress, c.key, c.mods, c.text);
     QApplication::sendEvent(comNo, &press);
     EXPECT_EQ(h.form.ComNo.text, c.after);
-    EXPECT_EQ(comNo->text(), qs(c.after));
+    EXPECT_EQ(comNo->text(), toQString(c.after));
   }
 }
 

@@ -8,13 +8,10 @@
 #include <QTemporaryDir>
 
 #include "fakes.h"
+#include "platform/qt/qt_text.h"
 
 namespace ondrix {
 namespace {
-
-Text toText(const QString& s) {
-  return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size());
-}
 
 class QtFilesTest : public ::testing::Test {
  protected:

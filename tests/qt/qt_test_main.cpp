@@ -1,6 +1,7 @@
 // Test main for tests that need a QApplication (run offscreen).
-#include <QApplication>
 #include <gmock/gmock.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "platform/qt/qt_files.h"
+#include "platform/qt/qt_text.h"
 #include "store/base64.h"
 #include "store/codecs.h"
 #include "store/mail_store_file.h"
@@ -12,10 +13,6 @@
 
 namespace ondrix {
 namespace {
-
-Text toText(const QString& s) {
-  return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size());
-}
 
 bool pattern(int x, int y) { return (x * 3 + y * 5) % 7 < 3; }
 

@@ -20,6 +20,7 @@
 
 #include "console/form1.h"
 #include "platform/qt/qt_files.h"
+#include "platform/qt/qt_text.h"
 
 namespace ondrix {
 
@@ -28,10 +29,6 @@ namespace {
 const QString kGothic = QStringLiteral(u"ＭＳ ゴシック");
 // The proportional face of the desktop's dialogs.
 const QString kUiGothic = QStringLiteral("MS UI Gothic");
-
-QString qs(const Text& t) { return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size())); }
-
-Text ts(const QString& s) { return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size()); }
 
 QFont gothic(int points) {
   QFont f(kGothic);
@@ -281,7 +278,7 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   comNo_->setAcceptDrops(false);
   comNo_->installEventFilter(this);
   connect(comNo_, &QLineEdit::textEdited, this,
-          [this](const QString& t) { form_.ComNo.text = ts(t); });
+          [this](const QString& t) { form_.ComNo.text = toText(t); });
 
   startBtn_ = addButton("StartBtn", form_.StartBtn.caption, twipsRect(1920, 3285, 900, 375));
   connect(startBtn_, &QPushButton::clicked, this,
@@ -332,7 +329,7 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
 }
 
 QPushButton* Form1Window::addButton(const char* name, const Text& caption, const QRect& rect) {
-  auto* b = new QPushButton(qs(caption), client_);
+  auto* b = new QPushButton(toQString(caption), client_);
   b->setObjectName(QString::fromLatin1(name));
   b->setGeometry(rect);
   b->setAutoDefault(false);
@@ -340,7 +337,7 @@ QPushButton* Form1Window::addButton(const char* name, const Text& caption, const
 }
 
 QAction* Form1Window::addMenuItem(QMenu* menu, const char* name, const Text& caption) {
-  QAction* a = menu->addAction(qs(caption));
+  QAction* a = menu->addAction(toQString(caption));
   a->setObjectName(QString::fromLatin1(name));
   return a;
 }
@@ -419,7 +416,7 @@ void Form1Window::refresh() {
   };
   for (const auto& [widget, model] : buttons) {
     widget->setEnabled(model->enabled);
-    const QString caption = qs(model->caption);
+    const QString caption = toQString(model->caption);
     if (widget->text() != caption) widget->setText(caption);
   }
 
@@ -430,7 +427,7 @@ void Form1Window::refresh() {
   };
   for (const auto& [action, model] : items) {
     action->setEnabled(model->enabled);
-    const QString caption = qs(model->caption);
+    const QString caption = toQString(model->caption);
     if (action->text() != caption) action->setText(caption);
   }
 }
@@ -464,7 +461,7 @@ bool Form1Window::comNoKey(QKeyEvent* key) {
   if (a != ascii) {
     // The handler replaced the character: insert the replacement instead.
     comNo_->insert(QString(QChar(static_cast<char16_t>(a))));
-    form_.ComNo.text = ts(comNo_->text());
+    form_.ComNo.text = toText(comNo_->text());
     return true;
   }
   return false;  // the box inserts it; textEdited copies the result back

@@ -2,11 +2,12 @@
 
 #include <QMessageBox>
 
+#include "platform/qt/qt_text.h"
+
 namespace ondrix {
 
 void QtDesktop::messageBox(const Text& message) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"),
-                  QString::fromUtf16(message.data(), static_cast<qsizetype>(message.size())),
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), toQString(message),
                   QMessageBox::Ok, owner_.data());
   box.exec();
 }

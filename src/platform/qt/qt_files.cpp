@@ -9,18 +9,11 @@
 #include <QTemporaryFile>
 
 #include "platform/qt/qt_cp932.h"
+#include "platform/qt/qt_text.h"
 
 namespace ondrix {
 
 namespace {
-
-QString toQString(const Text& t) {
-  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
-}
-
-Text toText(const QString& s) {
-  return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size());
-}
 
 bool canWriteIn(const QString& dir) {
   QTemporaryFile probe(dir + QStringLiteral("/.ondrix-write-probe-XXXXXX"));

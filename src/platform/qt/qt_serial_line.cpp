@@ -4,23 +4,13 @@
 #include <QFileInfo>
 #include <climits>
 
+#include "platform/qt/qt_text.h"
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #endif
 
 namespace ondrix {
-
-namespace {
-
-QString toQString(const Text& text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-Text toText(const QString& s) {
-  return Text(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
-}
-
-}  // namespace
 
 QtSerialLine::QtSerialLine(Text programDirectory, QObject* parent)
     : QObject(parent), programDir_(toQString(programDirectory)) {
