@@ -40,12 +40,7 @@ void LoadMailStore(Files& files, const Text& path, MailStoreArrays& store) {
 
   // Every field lands in its slot as soon as it is read, so a file that
   // breaks off keeps everything before the break.
-  auto take = [&in](Text& target) {
-    auto field = in.readText();
-    if (!field) return false;
-    target = std::move(*field);
-    return true;
-  };
+  const auto take = [&in](Text& target) { return in.readTextInto(target); };
   for (std::int32_t i = 1; i <= slots; ++i) {
     if (!take(store.MailCaller[i]) || !take(store.MailText[i]) || !take(store.MailTime[i])) {
       return;

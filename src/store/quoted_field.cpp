@@ -52,6 +52,13 @@ std::optional<Text> QuotedFieldReader::readText() {
   return field;
 }
 
+bool QuotedFieldReader::readTextInto(Text& target) {
+  auto field = readText();
+  if (!field) return false;
+  target = std::move(*field);
+  return true;
+}
+
 QuotedFieldReader::Number QuotedFieldReader::readNumber() {
   const auto field = readText();
   if (!field) return {NumberStatus::EndOfFile, 0};

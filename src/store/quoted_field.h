@@ -15,6 +15,9 @@ class QuotedFieldReader {
 
   // The next field as text; nullopt when the content is used up.
   std::optional<Text> readText();
+  // Stores the next field in `target` as soon as it is read, so a file that
+  // breaks off keeps everything before the break; false when used up.
+  bool readTextInto(Text& target);
 
   enum class NumberStatus { Ok, NotANumber, EndOfFile };
   struct Number {

@@ -21,12 +21,7 @@ void LoadSettings(Files& files, const Text& path, FileIOModule1& module, Text& c
     const auto content = files.readText(path);
     if (!content) return;
     QuotedFieldReader in(*content);
-    auto take = [&in](Text& target) {
-      auto field = in.readText();
-      if (!field) return false;
-      target = std::move(*field);
-      return true;
-    };
+    const auto take = [&in](Text& target) { return in.readTextInto(target); };
     if (!take(module.StartCommand) || !take(module.SetupCommand)) return;
     const auto number = in.readNumber();
     if (number.status == QuotedFieldReader::NumberStatus::EndOfFile) return;
