@@ -30,6 +30,10 @@ struct MenuItemModel {
 struct PictureBoxModel {
   // Path of the bitmap shown; empty when the box shows no picture.
   Text picturePath;
+  // Counts loads: a handler that (re)loads the picture bumps it, so a file
+  // rewritten under the same name is shown again without the window having
+  // to watch the file.
+  std::uint32_t loads = 0;
 };
 
 struct Form1Controls {

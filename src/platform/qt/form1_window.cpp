@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QKeyEvent>
@@ -44,14 +43,15 @@ QColor backgroundColour(Background b) {
   return b == Background::ButtonFace ? p.color(QPalette::Button) : p.color(QPalette::Base);
 }
 
-bool hasBase(const QWidget* w, const QColor& c) {
-  const QPalette& p = w->palette();
-  return p.color(QPalette::Active, QPalette::Base) == c &&
-         p.color(QPalette::Disabled, QPalette::Base) == c;
-}
-
-void setBase(QWidget* w, const QColor& c) {
+// Gives a text box the model's background, touching the palette only when
+// it differs (refreshes come every tick).
+void applyBackground(QWidget* w, Background b) {
+  const QColor c = backgroundColour(b);
   QPalette p = w->palette();
+  if (p.color(QPalette::Active, QPalette::Base) == c &&
+      p.color(QPalette::Disabled, QPalette::Base) == c) {
+    return;
+  }
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
     p.setColor(group, QPalette::Base, c);
   }
@@ -350,26 +350,20 @@ void Form1Window::applyTextBox(QLineEdit* box, const TextBoxModel& model) {
     box->setCursorPosition(caret);
   }
   box->setEnabled(model.enabled);
-  const QColor c = backgroundColour(model.background);
-  if (!hasBase(box, c)) setBase(box, c);
+  applyBackground(box, model.background);
 }
 
 void Form1Window::applyPicture() {
-  QString path;
-  if (!form_.Image1.picturePath.empty()) {
-    path = QtFiles::nativePath(form_.Image1.picturePath);
-    if (!QFileInfo::exists(path)) path.clear();
-  }
-  // The working bitmap is rewritten under the same name, so a newer file is
-  // shown again.
-  const QDateTime stamp = path.isEmpty() ? QDateTime() : QFileInfo(path).lastModified();
-  if (path == picturePath_ && stamp == pictureStamp_) return;
-  picturePath_ = path;
-  pictureStamp_ = stamp;
-  if (path.isEmpty()) {
+  // Only a change of the model touches the file; refreshes come every tick.
+  const PictureBoxModel& model = form_.Image1;
+  if (model.picturePath == picturePath_ && model.loads == pictureLoads_) return;
+  picturePath_ = model.picturePath;
+  pictureLoads_ = model.loads;
+  if (picturePath_.empty()) {
     image1_->clear();
   } else {
-    image1_->setPixmap(QPixmap(path));
+    // A missing or unreadable file shows as no picture.
+    image1_->setPixmap(QPixmap(QtFiles::nativePath(picturePath_)));
   }
 }
 
@@ -395,14 +389,8 @@ void Form1Window::refresh() {
     text3Applied_ = true;
   }
   text3_->setEnabled(t3.enabled);
-  {
-    const QColor c = backgroundColour(t3.background);
-    if (!hasBase(text3_, c)) setBase(text3_, c);
-  }
-  {
-    const QColor c = backgroundColour(form_.Text2.background);
-    if (!hasBase(text2_, c)) setBase(text2_, c);
-  }
+  applyBackground(text3_, t3.background);
+  applyBackground(text2_, form_.Text2.background);
 
   applyTextBox(comNo_, form_.ComNo);
   applyTextBox(text4_, form_.Text4);

@@ -2,7 +2,6 @@
 // The main window: the widgets of Form1's controls. Every click and key goes
 // to the core's handler; afterwards the controls' data is copied back into
 // the widgets (refresh), so the core never paints.
-#include <QDateTime>
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
@@ -106,8 +105,8 @@ class Form1Window : public QMainWindow {
   Text text3Shown_;
   std::int32_t text3CaretShown_ = -1;
   bool text3Applied_ = false;
-  QString picturePath_;
-  QDateTime pictureStamp_;
+  Text picturePath_;
+  std::uint32_t pictureLoads_ = 0;
   bool painted_ = false;
   bool unloaded_ = false;
 };
