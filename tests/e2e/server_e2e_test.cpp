@@ -117,6 +117,14 @@ class ServerRun : public ::testing::Test {
   fs::path log() const { return dir_ / "received.log"; }
   std::string shown(const char* dumpName) const { return readFile(dir_ / dumpName); }
   fs::path dump(const char* name) const { return dir_ / name; }
+  // Script lines that leave what a control shows, or whether it is enabled,
+  // in the file `name` of the test's directory.
+  std::string dumpText(const char* control, const char* name) const {
+    return std::string("dump ") + control + " " + dump(name).string() + "\n";
+  }
+  std::string dumpEnabled(const char* control, const char* name) const {
+    return std::string("enabled ") + control + " " + dump(name).string() + "\n";
+  }
 
   fs::path dir_;
   fs::path link_;
@@ -131,14 +139,8 @@ TEST_F(ServerRun, StartButtonSendsStartThenSetupAndExitWritesStoreAndSettings) {
   startModem(1);
   const int status = runServer(
       "click StartBtn\n"
-      "wait 1500\n"
-      "dump Text3 " +
-      dump("text3").string() +
-      "\n"
-      "enabled StopBtn " +
-      dump("stop").string() +
-      "\n"
-      "close\n");
+      "wait 1500\n" +
+      dumpText("Text3", "text3") + dumpEnabled("StopBtn", "stop") + "close\n");
   ASSERT_EQ(status, 0);
   stopModem();
 
@@ -163,16 +165,8 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
   const int status = runServer(
       "click ScarchBtn\n"
       "waitfor 8000 Text3 QV-M7が見つかました\n"
-      "wait 1000\n"
-      "dump Text3 " +
-      dump("text3").string() +
-      "\n"
-      "dump ComNo " +
-      dump("comno").string() +
-      "\n"
-      "enabled StopBtn " +
-      dump("stop").string() +
-      "\n"
+      "wait 1000\n" +
+      dumpText("Text3", "text3") + dumpText("ComNo", "comno") + dumpEnabled("StopBtn", "stop") +
       "close\n");
   ASSERT_EQ(status, 0);
   stopModem();
@@ -202,20 +196,9 @@ TEST_P(SearchWithoutMatch, GivesUpAfterPortNine) {
   startModem(1, GetParam().modemArgs);
   const int status = runServer(
       "click ScarchBtn\n"
-      "waitfor 8000 Text3 が見つかりません\n"
-      "dump Text3 " +
-      dump("text3").string() +
-      "\n"
-      "dump ComNo " +
-      dump("comno").string() +
-      "\n"
-      "enabled StartBtn " +
-      dump("start").string() +
-      "\n"
-      "enabled StopBtn " +
-      dump("stop").string() +
-      "\n"
-      "close\n");
+      "waitfor 8000 Text3 が見つかりません\n" +
+      dumpText("Text3", "text3") + dumpText("ComNo", "comno") + dumpEnabled("StartBtn", "start") +
+      dumpEnabled("StopBtn", "stop") + "close\n");
   ASSERT_EQ(status, 0);
   stopModem();
 
