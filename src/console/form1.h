@@ -102,7 +102,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // advances `consumed` past it; false when no complete line is left.
   bool cutLine(std::size_t& consumed, Text& line);
   void handleResultLine(const Text& line);
-  // A ring: identity cleared, counters reset, reply countdown restarted.
+  // A new call: identity cleared, stage and counters reset, state set.
   void startRinging(LineStateCode ringing);
 };
 

@@ -74,9 +74,11 @@ void Form1::handleResultLine(const Text& line) {
     ReplyTimer = 0;
   } else if (line == u"RING:VOICE") {
     startRinging(LineStateCode::RingingVoice);
+    ReplyTimer = 40;
     showStatusLine(u"着信");
   } else if (line == u"RING") {
     startRinging(LineStateCode::RingingData);
+    ReplyTimer = 40;
     showStatusLine(u"データ着信");
   } else if (line == u"NO CARRIER") {
     LineEvent = LineEventCode::CarrierLost;
@@ -107,7 +109,6 @@ void Form1::startRinging(LineStateCode ringing) {
   PendingCmd = PendingCmdCode::NoPending;
   RxLineCount = 0;
   LineState = ringing;
-  ReplyTimer = 40;
 }
 
 void Form1::MSComm1_OnComm() {
@@ -118,9 +119,7 @@ void Form1::MSComm1_OnComm() {
   } else if (LineState == LineStateCode::Idle) {
     // A carrier without a ring line: treat it as a data call; the reply
     // countdown and the status box are left alone.
-    const std::int16_t keepTimer = ReplyTimer;
     startRinging(LineStateCode::RingingData);
-    ReplyTimer = keepTimer;
   }
 }
 
