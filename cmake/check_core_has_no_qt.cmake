@@ -1,6 +1,6 @@
 # Fails when a source of the Qt-free core includes a Qt header.
 file(GLOB_RECURSE files
-  ${ROOT}/src/core/* ${ROOT}/src/engine/* ${ROOT}/src/modem/*
+  ${ROOT}/src/core/* ${ROOT}/src/state/* ${ROOT}/src/engine/* ${ROOT}/src/modem/*
   ${ROOT}/src/store/* ${ROOT}/src/console/*)
 file(GLOB platform_files ${ROOT}/src/platform/*.h ${ROOT}/src/platform/*.cpp)
 list(APPEND files ${platform_files})

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/test_script.h"
-#include "console/form1.h"
+#include "state/form1.h"
 #include "platform/qt/form1_window.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_desktop.h"

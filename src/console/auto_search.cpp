@@ -1,5 +1,5 @@
 // Modem auto-search over ports 1 to 9.
-#include "console/form1.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

@@ -1,5 +1,5 @@
 // Start-up, shut-down, the port and the command line.
-#include "console/form1.h"
+#include "state/form1.h"
 #include "store/mail_store_file.h"
 #include "store/settings_file.h"
 

@@ -1,7 +1,7 @@
 // ATML scanner: runs once per tick with input while the line is on-line.
 // The dialogue itself (login words, messages, pages) is not built yet; until
 // it is, on-line input stays in RxBuffer (bounded by the poll loop).
-#include "console/form1.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

@@ -1,5 +1,5 @@
 // The poll loop: turns what the modem sends into result lines and events.
-#include "console/form1.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

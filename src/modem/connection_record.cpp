@@ -1,6 +1,6 @@
 // What happens when a ringing call is connected.
 // Not built yet: "CONNECT" leaves the line state as it is.
-#include "console/form1.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

@@ -1,5 +1,5 @@
 // The single judge of modem replies, ring outcomes and call ends.
-#include "console/form1.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The settings file "\brellin.ini".
 #include "core/text.h"
-#include "engine/connection_state.h"
+#include "state/connection_state.h"
 #include "platform/files.h"
 
 namespace ondrix {

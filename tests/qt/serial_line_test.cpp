@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "console/form1.h"
+#include "state/form1.h"
 #include "fakes.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_serial_line.h"

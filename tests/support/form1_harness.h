@@ -1,6 +1,6 @@
 #pragma once
 // A Form1 wired to fakes, for driving handlers in tests.
-#include "console/form1.h"
+#include "state/form1.h"
 #include "fakes.h"
 
 namespace ondrix {

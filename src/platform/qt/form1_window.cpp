@@ -17,7 +17,7 @@
 #include <QTextCursor>
 #include <algorithm>
 
-#include "console/form1.h"
+#include "state/form1.h"
 #include "platform/qt/qt_files.h"
 #include "platform/qt/qt_text.h"
 

@@ -15,8 +15,8 @@
 //   console/auto_search.cpp       ScarchBtn_Click
 #include <cstdint>
 
-#include "console/controls.h"
-#include "engine/connection_state.h"
+#include "state/controls.h"
+#include "state/connection_state.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"

@@ -1,4 +1,4 @@
-#include "console/form1.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

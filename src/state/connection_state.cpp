@@ -1,4 +1,4 @@
-#include "engine/connection_state.h"
+#include "state/connection_state.h"
 
 namespace ondrix {
 
