@@ -1,14 +1,46 @@
 #pragma once
 // What the console asks of the desktop beyond its own window.
+#include <cstdint>
+#include <optional>
+
 #include "core/text.h"
 
 namespace ondrix {
+
+// A file dialog as the console sets it up. The filter is "description|pattern"
+// with the bar as part of the text. Every dialog starts with an empty name.
+struct FileDialogSpec {
+  Text title;
+  Text filter;
+  // 4: hide the read-only check box (save); 4096: the file must exist (open).
+  std::int32_t flags = 0;
+};
 
 class Desktop {
  public:
   virtual ~Desktop() = default;
   // A message box with a single OK button; returns when it is closed.
   virtual void messageBox(const Text& message) = 0;
+
+  // The chosen full path, or nullopt when the operator cancels.
+  virtual std::optional<Text> openFileDialog(const FileDialogSpec& spec) = 0;
+  virtual std::optional<Text> saveFileDialog(const FileDialogSpec& spec) = 0;
+
+  // Opens the help file with the desktop's handler for it; no wait, no check.
+  virtual void openHelp(const Text& path) = 0;
+
+  // Starts `commandLine` (split into program and arguments as a desktop
+  // does) with `argument` added whole as one more argument, in a normal
+  // window, without waiting. False when it could not be started.
+  virtual bool startProgram(const Text& commandLine, const Text& argument) = 0;
+
+  // The preview window Form2: shows the bitmap file at its natural size,
+  // centred over the main window; one window, reused.
+  virtual void showPreview(const Text& bitmapPath) = 0;
+
+  // The about box FormHelp, owned by the main window, which it disables
+  // while open.
+  virtual void showAbout() = 0;
 };
 
 }  // namespace ondrix

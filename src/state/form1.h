@@ -13,7 +13,14 @@
 //   console/main_window.cpp       Form_Load, Form_Unload, OpenPort, buttons,
 //                                 port box keys, the status box operations
 //   console/auto_search.cpp       ScarchBtn_Click
+//   console/keypad.cpp            NumBtn_Click, FuncBtn_Click, ConnBtn_Click,
+//                                 CutBtn_Click, ReDialBtn_Click
+//   console/mail_browser.cpp      UpBtn_Click, DownBtn_Click, ClsBtn_Click,
+//                                 ClsBtn2_Click and the record actions
+//   console/transfer_files.cpp    the File menu and the drops
+//   console/help_about.cpp        CMHELPMENU_Click, CMINFO_Click
 #include <cstdint>
+#include <vector>
 
 #include "state/controls.h"
 #include "state/connection_state.h"
@@ -74,6 +81,34 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
 
   // --- modem auto-search --------------------------------------------------
   void ScarchBtn_Click();
+
+  // --- keypad and call control ------------------------------------------
+  void NumBtn_Click(std::int16_t index);  // 0..9, 10 "*", 11 "#"
+  void FuncBtn_Click();
+  void ConnBtn_Click();
+  void CutBtn_Click();
+  void ReDialBtn_Click();
+
+  // --- mail browser --------------------------------------------------------
+  void UpBtn_Click();
+  void DownBtn_Click();
+  void ClsBtn_Click();
+  void ClsBtn2_Click();
+  void PlayMailMelody();
+  void ShowMailImage();
+  void DeleteStoredMails(bool all);
+
+  // --- melody and image files, File and Help menus ------------------------
+  void CMFILE_Click();
+  void CMSAVEMMD_Click();
+  void CMSAVEIMG_Click();
+  void CMLOADMMD_Click();
+  void CMLOADIMG_Click();
+  // Dropped paths in the order the desktop delivered them.
+  void Text4_OLEDragDrop(const std::vector<Text>& paths);
+  void Image1_OLEDragDrop(const std::vector<Text>& paths);
+  void CMHELPMENU_Click();
+  void CMINFO_Click();
 
   // --- status box Text3 ---------------------------------------------------
   // Text becomes the line and CR LF; caret to the end.

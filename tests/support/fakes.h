@@ -123,10 +123,42 @@ class FakeFiles : public Files {
   bool failWrites_ = false;
 };
 
+// Records every request; dialogs answer from a queue (empty: cancelled).
 class FakeDesktop : public Desktop {
  public:
   void messageBox(const Text& message) override { messages.push_back(message); }
+  std::optional<Text> openFileDialog(const FileDialogSpec& spec) override {
+    return answerDialog(spec);
+  }
+  std::optional<Text> saveFileDialog(const FileDialogSpec& spec) override {
+    return answerDialog(spec);
+  }
+  void openHelp(const Text& path) override { helpOpened.push_back(path); }
+  bool startProgram(const Text& commandLine, const Text& argument) override {
+    started.push_back({commandLine, argument});
+    return startSucceeds;
+  }
+  void showPreview(const Text& bitmapPath) override { previews.push_back(bitmapPath); }
+  void showAbout() override { ++aboutShown; }
+
   std::vector<Text> messages;
+  std::vector<FileDialogSpec> dialogs;
+  // Answers of the next dialogs, in order; nullopt is a cancel.
+  std::deque<std::optional<Text>> dialogAnswers;
+  std::vector<Text> helpOpened;
+  std::vector<std::pair<Text, Text>> started;
+  bool startSucceeds = true;
+  std::vector<Text> previews;
+  int aboutShown = 0;
+
+ private:
+  std::optional<Text> answerDialog(const FileDialogSpec& spec) {
+    dialogs.push_back(spec);
+    if (dialogAnswers.empty()) return std::nullopt;
+    std::optional<Text> a = dialogAnswers.front();
+    dialogAnswers.pop_front();
+    return a;
+  }
 };
 
 }  // namespace ondrix
