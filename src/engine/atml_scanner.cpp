@@ -21,89 +21,92 @@ bool at(TextView s, std::size_t i, TextView word) { return s.substr(i, word.size
 }  // namespace
 
 void Form1::ScanAtml() {
-  // Runs more than once only when a stray closing tag was thrown away: that
-  // is not an item, so the message behind it is still handled in this tick.
-  for (;;) {
-    const TextView buf = RxBuffer;
-    const std::size_t n = buf.size();
-    bool started = false;  // an "<ATML>" was seen in this walk
-    std::size_t msgStart = 0;
-    bool stopped = false;
-    std::size_t msgStop = 0;
-    int kind = kNoMessage;
+  const TextView buf = RxBuffer;
+  const std::size_t n = buf.size();
+  bool started = false;  // an "<ATML>" was seen in this walk
+  std::size_t msgStart = 0;
+  bool stopped = false;
+  std::size_t msgStop = 0;
+  int kind = kNoMessage;
+  // Input up to here is thrown away even when no item is found.
+  std::size_t discarded = 0;
 
-    const auto token = [&](std::size_t i, std::size_t length) {
-      started = stopped = true;
+  const auto token = [&](std::size_t i, std::size_t length) {
+    started = stopped = true;
+    msgStart = i;
+    msgStop = i + length;
+  };
+
+  for (std::size_t i = 0; i < n;) {
+    if (!started) {
+      // The terminal's words are only recognised outside a message.
+      if (at(buf, i, u"NO CARRIER") && !MSComm1.carrierDetect()) {
+        LineEvent = LineEventCode::CarrierLost;
+        HandleModemEvent();
+        return;
+      }
+      if (buf[i] == u'*' && CallerStage == CallerStageCode::Answered) {
+        MSComm1.write(u"#");
+        CallerStage = CallerStageCode::HandshakeSent;
+        token(i, 1);
+        break;
+      }
+      if (buf[i] == u'#' && CallerStage == CallerStageCode::HandshakeSent) {
+        // The escape timer sends "+++" and the hang-up follows.
+        Timer2.setInterval(kEscapeGuardMs);
+        token(i, 1);
+        break;
+      }
+      if (at(buf, i, u"TAVIXEXE")) {
+        MSComm1.write(u"Password:");
+        token(i, 8);
+        break;
+      }
+      if (at(buf, i, kAccessCode)) {
+        MSComm1.write(Text(u"@atml") + CR);
+        token(i, kAccessCode.size());
+        break;
+      }
+    }
+    if (at(buf, i, kNextPageBodyOnly)) {
+      // Its "<BODY>" does not make it a mail.
+      kind = kMessage;
+      i += kNextPageBodyOnly.size();
+      continue;
+    }
+    if (at(buf, i, u"<BODY>")) {
+      kind = kMessageWithBody;
+    } else if (at(buf, i, u"<ATML>")) {
+      // A second opening restarts the message.
+      started = true;
       msgStart = i;
-      msgStop = i + length;
-    };
-
-    for (std::size_t i = 0; i < n;) {
-      if (!started) {
-        // The terminal's words are only recognised outside a message.
-        if (at(buf, i, u"NO CARRIER") && !MSComm1.carrierDetect()) {
-          LineEvent = LineEventCode::CarrierLost;
-          HandleModemEvent();
-          return;
-        }
-        if (buf[i] == u'*' && CallerStage == CallerStageCode::Answered) {
-          MSComm1.write(u"#");
-          CallerStage = CallerStageCode::HandshakeSent;
-          token(i, 1);
-          break;
-        }
-        if (buf[i] == u'#' && CallerStage == CallerStageCode::HandshakeSent) {
-          // The escape timer sends "+++" and the hang-up follows.
-          Timer2.setInterval(kEscapeGuardMs);
-          token(i, 1);
-          break;
-        }
-        if (at(buf, i, u"TAVIXEXE")) {
-          MSComm1.write(u"Password:");
-          token(i, 8);
-          break;
-        }
-        if (at(buf, i, kAccessCode)) {
-          MSComm1.write(Text(u"@atml") + CR);
-          token(i, kAccessCode.size());
-          break;
-        }
-      }
-      if (at(buf, i, kNextPageBodyOnly)) {
-        // Its "<BODY>" does not make it a mail.
-        kind = kMessage;
-        i += kNextPageBodyOnly.size();
-        continue;
-      }
-      if (at(buf, i, u"<BODY>")) {
-        kind = kMessageWithBody;
-      } else if (at(buf, i, u"<ATML>")) {
-        // A second opening restarts the message.
-        started = true;
-        msgStart = i;
-        kind = kMessage;
-      } else if (at(buf, i, u"</ATML>")) {
+      kind = kMessage;
+    } else if (at(buf, i, u"</ATML>")) {
+      if (started) {
         stopped = true;
         msgStop = i + 7;
         break;
       }
-      ++i;
-    }
-
-    if (stopped && !started) {
       // A closing tag with no opening before it would be found first on
-      // every scan and block the rest of the call: throw it away.
-      RxBuffer.erase(0, msgStop);
+      // every scan and block the rest of the call. It is thrown away with
+      // what stands in front of it, and is no item: the walk goes on, so a
+      // message behind it is still handled in this tick.
+      discarded = i + 7;
+      kind = kNoMessage;
+      i += 7;
       continue;
     }
-    if (!started || !stopped) return;  // an incomplete message waits
+    ++i;
+  }
 
-    // What stands in front of the item goes with it.
-    const Text item = RxBuffer.substr(msgStart, msgStop - msgStart);
-    RxBuffer.erase(0, msgStop);
-    if (kind != kNoMessage) dispatchAtmlMessage(item, kind);
+  if (!started || !stopped) {
+    RxBuffer.erase(0, discarded);  // an incomplete message waits
     return;
   }
+  // What stands in front of the item goes with it.
+  const Text item = RxBuffer.substr(msgStart, msgStop - msgStart);
+  RxBuffer.erase(0, msgStop);
+  if (kind != kNoMessage) dispatchAtmlMessage(item, kind);
 }
 
 void Form1::dispatchAtmlMessage(TextView m, int kind) {
