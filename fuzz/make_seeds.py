@@ -82,6 +82,11 @@ SERIAL = {
                                    + [step(FLOOD, 0, b"OK\rjunk\r")]),
     "auto_search": serial(0, [step(OPERATOR, 1), step(OPERATOR, 5, b"\x00" * 8 + b"\x01"),
                               step(OPERATOR, 2)] + reads("ati3\r\nQV-M7\r\nOK\r\n", "OK\r\n")),
+    # The wrong model ends the search; the ring in the same read must not
+    # start a call on the closed port.
+    "auto_search_wrong_model_then_ring": serial(
+        0, [step(OPERATOR, 1), step(OPERATOR, 5, b"\x00" * 8 + b"\x01"), step(OPERATOR, 2)]
+        + reads("ati3\r\nQV-M6\r\nOK\r\nRING\r\n")),
     "command_line": serial(0, [step(OPERATOR, 3, b"ati3")] + reads("ati3\r\nQV-M7\r\nOK\r\n")),
     # Started on-line: a terminal call (setup 1) and a voice call at stage 2
     # (setup 2).
