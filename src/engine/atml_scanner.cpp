@@ -1,10 +1,162 @@
-// ATML scanner: runs once per tick with input while the line is on-line.
-// The dialogue itself (login words, messages, pages) is not built yet; until
-// it is, on-line input stays in RxBuffer (bounded by the poll loop).
+// The ATML scanner: while the line is on-line, finds one login word,
+// handshake character or complete ATML message in RxBuffer per tick, takes it
+// out of the buffer and reacts to it.
+#include "engine/atml_body.h"
+#include "engine/atml_texts.h"
 #include "state/form1.h"
+#include "store/codecs.h"
 
 namespace ondrix {
 
-void Form1::ScanAtml() {}
+using namespace atml;
+
+namespace {
+
+constexpr int kNoMessage = 0;
+constexpr int kMessage = 1;          // an ATML message without body
+constexpr int kMessageWithBody = 2;  // carries a mail
+
+bool at(TextView s, std::size_t i, TextView word) { return s.substr(i, word.size()) == word; }
+
+}  // namespace
+
+void Form1::ScanAtml() {
+  const TextView buf = RxBuffer;
+  const std::size_t n = buf.size();
+  bool started = false;  // an "<ATML>" was seen in this walk
+  std::size_t msgStart = 0;
+  bool stopped = false;
+  std::size_t msgStop = 0;
+  int kind = kNoMessage;
+  // Input up to here is thrown away even when no item is found.
+  std::size_t discarded = 0;
+
+  const auto token = [&](std::size_t i, std::size_t length) {
+    started = stopped = true;
+    msgStart = i;
+    msgStop = i + length;
+  };
+
+  for (std::size_t i = 0; i < n;) {
+    if (!started) {
+      // The terminal's words are only recognised outside a message.
+      if (at(buf, i, u"NO CARRIER") && !MSComm1.carrierDetect()) {
+        LineEvent = LineEventCode::CarrierLost;
+        HandleModemEvent();
+        return;
+      }
+      if (buf[i] == u'*' && CallerStage == CallerStageCode::Answered) {
+        MSComm1.write(u"#");
+        CallerStage = CallerStageCode::HandshakeSent;
+        token(i, 1);
+        break;
+      }
+      if (buf[i] == u'#' && CallerStage == CallerStageCode::HandshakeSent) {
+        // The escape timer sends "+++" and the hang-up follows.
+        Timer2.setInterval(kEscapeGuardMs);
+        token(i, 1);
+        break;
+      }
+      if (at(buf, i, u"TAVIXEXE")) {
+        MSComm1.write(u"Password:");
+        token(i, 8);
+        break;
+      }
+      if (at(buf, i, kAccessCode)) {
+        MSComm1.write(Text(u"@atml") + CR);
+        token(i, kAccessCode.size());
+        break;
+      }
+    }
+    if (at(buf, i, kNextPageBodyOnly)) {
+      // Its "<BODY>" does not make it a mail.
+      kind = kMessage;
+      i += kNextPageBodyOnly.size();
+      continue;
+    }
+    if (at(buf, i, u"<BODY>")) {
+      kind = kMessageWithBody;
+    } else if (at(buf, i, u"<ATML>")) {
+      // A second opening restarts the message.
+      started = true;
+      msgStart = i;
+      kind = kMessage;
+    } else if (at(buf, i, u"</ATML>")) {
+      if (started) {
+        stopped = true;
+        msgStop = i + 7;
+        break;
+      }
+      // A closing tag with no opening before it would be found first on
+      // every scan and block the rest of the call. It is thrown away with
+      // what stands in front of it, and is no item: the walk goes on, so a
+      // message behind it is still handled in this tick.
+      discarded = i + 7;
+      kind = kNoMessage;
+      i += 7;
+      continue;
+    }
+    ++i;
+  }
+
+  if (!started || !stopped) {
+    RxBuffer.erase(0, discarded);  // an incomplete message waits
+    return;
+  }
+  // What stands in front of the item goes with it.
+  const Text item = RxBuffer.substr(msgStart, msgStop - msgStart);
+  RxBuffer.erase(0, msgStop);
+  if (kind != kNoMessage) dispatchAtmlMessage(item, kind);
+}
+
+void Form1::dispatchAtmlMessage(TextView m, int kind) {
+  if (leftOf(m, kVersionRequest.size()) == kVersionRequest) {
+    SendVersionPage();
+  } else if (kind == kMessageWithBody) {
+    const TextView head = leftOf(m, kUploadPrefix2.size());
+    const AtmlBody mail = ParseAtmlBody(m);
+    // The terminal gets its reply before the mail goes to the disk.
+    if (head == kUploadPrefix2 || head == kUploadPrefix4) {
+      if (MelodyPool[0].empty() && ImagePool[0].empty()) {
+        SendFixedPage(kSendEndPage);
+      } else {
+        SendListPage();
+      }
+    } else {
+      SendFixedPage(kAckPage);
+    }
+    StoreReceivedMail(mail.body, mail.melody, mail.image);
+  } else if (leftOf(m, kListRequest.size()) == kListRequest) {
+    SendListPage();
+  } else if (leftOf(m, kShortcutRequest.size()) == kShortcutRequest) {
+    SendShortcutPage();
+  } else if (m == kAckMessage) {
+    if (PageIndex >= MelodyCount && PageIndex >= ImageCount) SendFixedPage(kReceiveEndPage);
+  } else if (m == kReceptionFull) {
+    SendFixedPage(kReceiveFullPage);
+  } else if (m == kNextPageRequestBody || m == kNextPageRequest) {
+    SendDeliveryPage();
+  } else if (m == kDisconnectRequest) {
+    SendFixedPage(kDisconnectedPage);
+  }
+  // Anything else is consumed and ignored.
+}
+
+void Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& image) {
+  addMailRecord(body, melody, image);
+  Text3.text = MailStore.MailTime[1];
+  if (!melody.empty()) {
+    Text3.text += u" ♪";
+    SaveMelodyFile(files_, AppDir + u"\\melody.mmd", melody);
+  }
+  if (!image.empty()) {
+    Text3.text += u" ◆";
+    SaveImageFile(files_, AppDir + u"\\Image.bmp", image);
+  }
+  Text3.text += CRLF + MailStore.MailCaller[1] + CRLF + MailStore.MailText[1];
+  // The record is read from its first line.
+  statusCaretToStart();
+  MailReceived = 1;
+}
 
 }  // namespace ondrix

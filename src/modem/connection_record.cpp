@@ -1,9 +1,61 @@
-// What happens when a ringing call is connected.
-// Not built yet: "CONNECT" leaves the line state as it is.
+// What happens when a ringing call is connected, and the records of the
+// mail store that calls leave.
+#include <cstdio>
+
 #include "state/form1.h"
+#include "store/mail_store_file.h"
 
 namespace ondrix {
 
-void Form1::HandleConnect() {}
+namespace {
+
+const Text kStoreFile = u"\\amp.dat";
+
+bool given(const Text& t) { return !t.empty() && t != u"-"; }
+
+// "mm/dd hh:mm" in local time.
+Text timeStamp(const LocalTime& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d/%02d %02d:%02d", t.month % 100, t.day % 100, t.hour % 100,
+                t.minute % 100);
+  return fromUtf8(buf);
+}
+
+}  // namespace
+
+void Form1::addMailRecord(const Text& text, const Text& melody, const Text& image) {
+  MailStore.makeRoomAtSlot1();
+  MailStore.MailTime[1] = timeStamp(clock_.now());
+  MailStore.MailCaller[1] = given(CallingSub) ? CallingId + u"*" + CallingSub : CallingId;
+  MailStore.MailText[1] = text;
+  MailStore.MailMelody[1] = melody;
+  MailStore.MailImage[1] = image;
+  SaveMailStore(files_, AppDir + kStoreFile, MailStore);
+}
+
+void Form1::HandleConnect() {
+  if (LineState == LineStateCode::RingingVoice) {
+    LineState = LineStateCode::OnlineVoice;
+    PendingCmd = PendingCmdCode::NoPending;
+    ReplyTimer = 0;
+    if (CallerStage == CallerStageCode::Unknown) {
+      showStatusLine(u"通話中");
+      return;
+    }
+    // The message travelled in the connected subaddress.
+    addMailRecord(ConnectedSub, {}, {});
+    showStatusLine(MailStore.MailTime[1]);
+    appendStatusLine(MailStore.MailCaller[1]);
+    appendStatusText(MailStore.MailText[1]);
+    statusCaretToStart();
+    if (CallerStage == CallerStageCode::Answered) MSComm1.write(u"*");
+  } else if (LineState == LineStateCode::RingingData) {
+    PendingCmd = PendingCmdCode::NoPending;
+    ReplyTimer = 0;
+    LineState = LineStateCode::OnlineData;
+    showStatusLine(u"通信中");
+    MSComm1.write(u"login:");
+  }
+}
 
 }  // namespace ondrix

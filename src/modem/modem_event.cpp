@@ -39,6 +39,9 @@ void missedCallNotice(Form1& f, const Text& heading) {
 
 // The line is back to Idle after a connection; say what kind of call ended.
 void endOfCall(Form1& f) {
+  // An escape armed just before the drop must not send "+++" to the idle
+  // modem afterwards.
+  f.Timer2.setInterval(0);
   f.ReplyTimer = 0;
   f.LineState = LS::Idle;
   f.PendingCmd = PC::NoPending;

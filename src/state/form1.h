@@ -6,10 +6,11 @@
 //
 // The handlers are defined next to the behaviour they belong to:
 //   engine/line_poll.cpp          Timer1_Timer, MSComm1_OnComm, Timer2_Timer
-//   engine/atml_scanner.cpp       ScanAtml
+//   engine/atml_scanner.cpp       ScanAtml, StoreReceivedMail
+//   engine/atml_pages.cpp         the page senders
 //   modem/modem_event.cpp         HandleModemEvent
 //   modem/caller_id.cpp           IdentifyCaller
-//   modem/connection_record.cpp   HandleConnect
+//   modem/connection_record.cpp   HandleConnect, addMailRecord
 //   console/main_window.cpp       Form_Load, Form_Unload, OpenPort, buttons,
 //                                 port box keys, the status box operations
 //   console/auto_search.cpp       ScarchBtn_Click
@@ -67,6 +68,21 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   virtual void HandleModemEvent();
   virtual void IdentifyCaller();
   virtual void HandleConnect();
+
+  // --- ATML dialogue: the pages the terminal is sent ----------------------
+  void SendVersionPage();
+  void SendListPage();
+  void SendDeliveryPage();
+  void SendShortcutPage();
+  void SendFixedPage(TextView page);
+  // Stores an uploaded mail as the newest record and shows it.
+  void StoreReceivedMail(const Text& body, const Text& melody, const Text& image);
+
+  // --- records of the mail store ------------------------------------------
+  // Shifts the store, writes the new record into slot 1 (time stamp now,
+  // caller from the identity of this call) and saves the store file at once,
+  // so a record never waits for the exit to reach the disk.
+  void addMailRecord(const Text& text, const Text& melody, const Text& image);
 
   // --- main window and port ---------------------------------------------
   void Form_Load();
@@ -137,6 +153,8 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // advances `consumed` past it; false when no complete line is left.
   bool cutLine(std::size_t& consumed, Text& line);
   void handleResultLine(const Text& line);
+  // Reacts to one complete ATML message taken from RxBuffer.
+  void dispatchAtmlMessage(TextView message, int kind);
   // A new call: identity cleared, stage and counters reset, state set.
   void startRinging(LineStateCode ringing);
 };
