@@ -16,21 +16,36 @@ using Kind = Step::Kind;
 constexpr std::size_t kContextBefore = 24;
 constexpr std::size_t kContextAfter = 40;
 
-std::string window(const std::string& bytes, std::size_t at) {
-  const std::size_t from = at > kContextBefore ? at - kContextBefore : 0;
+std::string window(const std::string& bytes, std::size_t from, std::size_t to,
+                   std::string (*show)(std::string_view)) {
   std::string out = from > 0 ? "..." : "";
-  out += "\"" + escaped(bytes.substr(from, at + kContextAfter - from)) + "\"";
-  if (at + kContextAfter < bytes.size()) out += "...";
+  out += "\"" + show(std::string_view(bytes).substr(from, to - from)) + "\"";
+  if (to < bytes.size()) out += "...";
   return out;
+}
+
+bool allAscii(const std::string& bytes) {
+  return std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 }  // namespace
 
 std::string describeMismatch(const std::string& expected, const std::string& received,
                              std::size_t at) {
-  return "  first difference at byte " + std::to_string(at) + " of " +
-         std::to_string(expected.size()) + "\n  expected: " + window(expected, at) +
-         "\n  received: " + window(received, at);
+  const std::size_t from = at > kContextBefore ? at - kContextBefore : 0;
+  const std::size_t to = at + kContextAfter;
+  std::string out = "  first difference at byte " + std::to_string(at) + " of " +
+                    std::to_string(expected.size()) +
+                    "\n  expected: " + window(expected, from, to, escaped) +
+                    "\n  received: " + window(received, from, to, escaped);
+  // Japanese text is easier to tell apart as text; a double-byte character
+  // cut at the window's edge shows as an escaped byte.
+  if (!allAscii(expected.substr(from, to - from)) || !allAscii(received.substr(from, to - from))) {
+    out += "\n  as text:  " + window(expected, from, to, readable) + "\n       and  " +
+           window(received, from, to, readable);
+  }
+  return out;
 }
 
 CallPlayer::CallPlayer(Script script, Say say) : script_(std::move(script)), say_(std::move(say)) {}
