@@ -68,9 +68,20 @@ INSTANTIATE_TEST_SUITE_P(
                                "データ着信あり\n0123456789\n", kEmptySlot, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The carrier drops while the terminal is half-way through an upload: the
+// call must end and nothing half-received may be stored. The server does not
+// notice yet: its scanner takes "NO CARRIER" only outside an open message,
+// and a pseudo-terminal has no carrier-detect line to tell it otherwise, so
+// the line stays on-line. Enable once it does.
+INSTANTIATE_TEST_SUITE_P(DISABLED_CarrierLost, Call,
+                         ::testing::Values(CallCase{"InTheMiddleOfAnUpload", "lost", "通信終了",
+                                                    "通信終了\n", kEmptySlot, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ServerRun, TerminalCallWritesTheMailsMelodyAndImageFiles) {
   startModem(1, {"--call", "terminal"});
-  ASSERT_EQ(runServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\nwait 1500\nclose\n"), 0);
+  ASSERT_EQ(runServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\nwait 1500\nclose\n"),
+            0);
   stopModem();
 
   EXPECT_EQ(readFile(dir_ / "melody.mmd"), "<MEL=T120L8O4CDEFGAB>\r\n");
