@@ -53,7 +53,7 @@ bool makeCall(const std::string& name, const CallOptions& options, Script& scrip
 inline constexpr int kReplyLimitMs = 5000;
 // Long enough for the server to have read and judged an item that gets no
 // reply (a few of its 100 ms ticks).
-inline constexpr int kNoReplyMs = 400;
+inline constexpr int kNoReplyMs = 500;
 // The server gives up on an unanswered ring after 40 quiet ticks.
 inline constexpr int kRingCountdownMs = 4000;
 
