@@ -35,6 +35,11 @@ void Form1::Timer1_Timer() {
   // the buffer is brought up to date before it runs.
   std::size_t consumed = 0;
   Text line;
+  // Another "OK" to the own-number query, with nothing collected or changed
+  // since one was judged, would only show the same reply again at the cost
+  // of copying it (up to a full buffer per line): it is judged once a tick.
+  bool ownNumberShown = false;
+  std::int16_t ownNumberLines = 0;
   for (;;) {
     if (isOnline(LineState)) {
       RxBuffer.erase(0, consumed);
@@ -42,7 +47,23 @@ void Form1::Timer1_Timer() {
       return;
     }
     if (!cutLine(consumed, line)) break;
+    const bool isOk = line == u"OK";
+    const auto awaitingNumber = [this] {
+      return LineState == LineStateCode::Idle && PendingCmd == PendingCmdCode::OwnNumberQuery;
+    };
+    if (isOk && ownNumberShown && awaitingNumber() && ReplyTimer == 0 &&
+        RxLineCount == ownNumberLines) {
+      continue;
+    }
     handleResultLine(line);
+    if (isOk && awaitingNumber()) {
+      ownNumberShown = true;
+      ownNumberLines = RxLineCount;
+    }
+    // A handler that closed the port or stopped the poll (the end of an
+    // auto-search) leaves the rest of this read unhandled: nothing would
+    // count a ring down any more.
+    if (!MSComm1.isOpen() || Timer1.interval() == 0) break;
   }
   RxBuffer.erase(0, consumed);
 }

@@ -1,14 +1,14 @@
 #include "state/connection_state.h"
 
+#include <algorithm>
+
 namespace ondrix {
 
 void MailStoreArrays::makeRoomAtSlot1() {
-  for (int i = kMailSlots; i >= 2; --i) {
-    MailCaller[i] = MailCaller[i - 1];
-    MailText[i] = MailText[i - 1];
-    MailTime[i] = MailTime[i - 1];
-    MailMelody[i] = MailMelody[i - 1];
-    MailImage[i] = MailImage[i - 1];
+  // Moved, not copied: a full store of images is a few hundred kilobytes.
+  for (Column* c : {&MailCaller, &MailText, &MailTime, &MailMelody, &MailImage}) {
+    std::move_backward(c->begin() + 1, c->begin() + kMailSlots, c->begin() + kMailSlots + 1);
+    (*c)[1] = (*c)[2];  // slot 1 keeps its texts until the caller overwrites them
   }
 }
 

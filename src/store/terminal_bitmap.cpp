@@ -69,6 +69,9 @@ std::optional<Bytes> terminalFromBitmapFile(const Bytes& file) {
   if (file[22] > kMaxImageSide || file[23] || file[24] || file[25]) return std::nullopt;
   const int width = file[18];
   const int height = file[22];
+  // An empty picture would come back as one white pixel after a save, so
+  // the offer would change on its way through: the terminal cannot show it.
+  if (width == 0 || height == 0) return std::nullopt;
 
   // A 1 must mean the darker colour, whichever palette entry that is.
   const int s0 = file[54] + file[55] + file[56];

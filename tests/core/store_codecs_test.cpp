@@ -191,7 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectCase{"TopDown",
                                  [](Bytes& f) { f[22] = 0xF0, f[23] = f[24] = f[25] = 0xFF; }},
                       RejectCase{"ShorterThanItsRows", [](Bytes& f) { f.resize(62 + 4 * 15); }},
-                      RejectCase{"ShorterThanTheHeader", [](Bytes& f) { f.resize(40); }}),
+                      RejectCase{"ShorterThanTheHeader", [](Bytes& f) { f.resize(40); }},
+                      RejectCase{"WidthZero", [](Bytes& f) { f[18] = 0; }},
+                      RejectCase{"HeightZero", [](Bytes& f) { f[22] = 0; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadImageFile, MissingFileIsRejected) {

@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <ctime>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 #include <memory>
 #include <vector>
 
@@ -46,6 +49,40 @@ class SerialLineTest : public ::testing::Test {
 };
 
 QByteArray bytes(const char* s) { return QByteArray(s); }
+
+// The device's speed, data format and handshake are what the modem was set
+// up for; opening the port must not change them.
+TEST_F(SerialLineTest, OpeningKeepsTheDevicesLineSettings) {
+  const QByteArray slave = QFile::encodeName(pty.slavePath());
+  const auto settings = [&](auto change) {
+    const int fd = ::open(slave.constData(), O_RDWR | O_NOCTTY);
+    termios t{};
+    EXPECT_EQ(::tcgetattr(fd, &t), 0);
+    change(t);
+    ::close(fd);
+    return t;
+  };
+  settings([&](termios& t) {
+    ::cfsetspeed(&t, B115200);
+    t.c_cflag |= CSTOPB;
+    t.c_iflag |= IXON;
+    const int fd = ::open(slave.constData(), O_RDWR | O_NOCTTY);
+    ::tcsetattr(fd, TCSANOW, &t);
+    ::close(fd);
+  });
+  const termios before = settings([](termios&) {});
+  auto line = openLine();
+  const termios held = settings([](termios&) {});
+  EXPECT_EQ(::cfgetospeed(&held), ::cfgetospeed(&before));
+  EXPECT_EQ(::cfgetospeed(&held), static_cast<speed_t>(B115200));
+  // A pseudo-terminal keeps 8 bits without parity whatever it is told, so
+  // the framing is compared with what the device really held.
+  EXPECT_EQ(held.c_cflag & (CSIZE | PARENB | CSTOPB), before.c_cflag & (CSIZE | PARENB | CSTOPB));
+  EXPECT_TRUE(held.c_cflag & CSTOPB);
+  EXPECT_TRUE(held.c_iflag & IXON);
+  // The port still works as a raw line.
+  EXPECT_FALSE(held.c_lflag & ICANON);
+}
 
 TEST_F(SerialLineTest, WritesTheTextsBytesAndNothingMore) {
   struct Case {

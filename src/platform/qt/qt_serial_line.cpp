@@ -1,16 +1,73 @@
 #include "platform/qt/qt_serial_line.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <climits>
 
 #include "platform/qt/qt_text.h"
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace ondrix {
+
+#ifdef Q_OS_UNIX
+// The device's speed, data format and handshake, read through a descriptor
+// of its own that stays open until the port has been opened, so a
+// pseudo-terminal never sees its last slave go away in between.
+class QtSerialLine::LineSettings {
+ public:
+  explicit LineSettings(const QString& path) {
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    valid_ = fd_ >= 0 && ::tcgetattr(fd_, &saved_) == 0;
+  }
+  ~LineSettings() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  LineSettings(const LineSettings&) = delete;
+  LineSettings& operator=(const LineSettings&) = delete;
+
+  // Keeps the raw mode the port was opened in; only the line's own
+  // settings go back to what they were.
+  void restoreOn(int fd) const {
+    termios now{};
+    if (!valid_ || fd < 0 || ::tcgetattr(fd, &now) != 0) return;
+    constexpr tcflag_t kLineFlags = CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS
+#ifdef CBAUD
+                                    | CBAUD
+#endif
+#ifdef CBAUDEX
+                                    | CBAUDEX
+#endif
+#ifdef CMSPAR
+                                    | CMSPAR
+#endif
+        ;
+    constexpr tcflag_t kHandshake = IXON | IXOFF | IXANY;
+    now.c_cflag = (now.c_cflag & ~kLineFlags) | (saved_.c_cflag & kLineFlags);
+    now.c_iflag = (now.c_iflag & ~kHandshake) | (saved_.c_iflag & kHandshake);
+    ::cfsetispeed(&now, ::cfgetispeed(&saved_));
+    ::cfsetospeed(&now, ::cfgetospeed(&saved_));
+    ::tcsetattr(fd, TCSANOW, &now);
+  }
+
+ private:
+  int fd_ = -1;
+  bool valid_ = false;
+  termios saved_{};
+};
+#else
+class QtSerialLine::LineSettings {
+ public:
+  explicit LineSettings(const QString&) {}
+  void restoreOn(int) const {}
+};
+#endif
 
 QtSerialLine::QtSerialLine(Text programDirectory, QObject* parent)
     : QObject(parent), programDir_(toQString(programDirectory)) {
@@ -59,9 +116,13 @@ bool QtSerialLine::open() {
   const QString path = devicePath();
   if (path.isEmpty()) return false;
   serial_.setPortName(path);
-  // Speed, framing and handshake stay at the port's defaults: the modem
-  // adapts to the line, and nothing here ever sets them.
+  // Speed, framing and handshake are the device's own: the modem was set up
+  // for them, and nothing here ever sets them. The serial library applies
+  // its defaults on open, so the device's settings are read before and put
+  // back after.
+  const LineSettings saved(path);
   if (!serial_.open(QIODevice::ReadWrite)) return false;
+  saved.restoreOn(static_cast<int>(serial_.handle()));
   ++session_;
   checkQueued_ = false;
   decoder_.emplace();

@@ -47,6 +47,7 @@ class QtSerialLine : public QObject, public SerialLine {
   virtual std::optional<bool> readCarrierLine();
 
  private:
+  class LineSettings;
   void pollCarrier();
   void onError(QSerialPort::SerialPortError error);
   void checkPort(unsigned session);

@@ -1,0 +1,89 @@
+// Prints the cost of storing a mail into a full store on the real file
+// system, next to one plain write of the same bytes.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+#include "fakes.h"
+#include "platform/qt/qt_files.h"
+#include "platform/qt/qt_text.h"
+#include "state/form1.h"
+#include "store/base64.h"
+
+namespace ondrix {
+namespace {
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+TEST(StoreBenchmark, FullStoreOfLargestImages) {
+  QTemporaryDir dir;
+  QtFiles files{toText(dir.path())};
+  FakeSerialLine serial;
+  FakeTimer t1, t2;
+  FakeClock clock;
+  FakeDesktop desktop;
+  Form1 f({serial, t1, t2, clock, files, desktop});
+  f.AppDir = files.programDirectory();
+
+  // The largest bitmap a terminal takes: 96 x 96 pixels.
+  Bytes terminal = {'D', 'O', 'T', 0, 96, 0, 96};
+  for (int i = 0; i < 96 * 96 / 8; ++i) terminal.push_back(static_cast<std::uint8_t>(i * 37));
+  const Text image = encodeBase64(terminal);
+  for (int i = 1; i <= kMailSlots; ++i) {
+    f.MailStore.MailCaller[i] = u"0123456789*12";
+    f.MailStore.MailText[i] = u"こんにちは、テストのメールです。";
+    f.MailStore.MailTime[i] = u"12/06 07:45";
+    f.MailStore.MailMelody[i] = u"<MEL=T120,C4D4E4F4G4A4B4C5>";
+    f.MailStore.MailImage[i] = image;
+  }
+
+  std::vector<double> store, plain, synced;
+  for (int run = 0; run < 11; ++run) {
+    QElapsedTimer t;
+    t.start();
+    f.StoreReceivedMail(u"こんにちは、テストのメールです。", u"<MEL=T120,C4D4E4F4G4A4B4C5>",
+                        image);
+    store.push_back(t.nsecsElapsed() / 1e6);
+
+    QFile amp(dir.filePath("amp.dat")), bmp(dir.filePath("Image.bmp")),
+        mmd(dir.filePath("melody.mmd"));
+    ASSERT_TRUE(amp.open(QIODevice::ReadOnly) && bmp.open(QIODevice::ReadOnly) &&
+                mmd.open(QIODevice::ReadOnly));
+    const QByteArray bytes = amp.readAll() + bmp.readAll() + mmd.readAll();
+    QFile out(dir.filePath("plain.bin"));
+    t.restart();
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
+    out.close();
+    plain.push_back(t.nsecsElapsed() / 1e6);
+    // The store is synced to the disk before it replaces the old file, so
+    // a plain write that is synced too is the fair comparison.
+    t.restart();
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
+    out.flush();
+    ::fsync(out.handle());
+    out.close();
+    synced.push_back(t.nsecsElapsed() / 1e6);
+    if (run == 0) std::printf("[ benchmark ] bytes written per stored mail: %lld\n",
+                              static_cast<long long>(bytes.size()));
+  }
+  const double s = median(store), p = median(plain), y = median(synced);
+  std::printf("[ benchmark ] StoreReceivedMail, full store of 96x96 images: %.3f ms (median of 11)\n", s);
+  std::printf("[ benchmark ] one plain write of the same bytes:            %.3f ms (ratio %.2f)\n", p,
+              s / p);
+  std::printf("[ benchmark ] one plain write of the same bytes, synced:    %.3f ms (ratio %.2f)\n", y,
+              s / y);
+  EXPECT_EQ(f.MailStore.MailImage[1], image);
+}
+
+}  // namespace
+}  // namespace ondrix
