@@ -5,7 +5,6 @@
 
 #include <functional>
 
-#include "atml.h"
 #include "call.h"
 
 namespace linesim {
@@ -117,104 +116,6 @@ TEST(Player, EchoesInCommandModeOnlyAndDropsAFailedCallThatIsOnline) {
   EXPECT_FALSE(p.passed);
   // The echo of the answer, no echo of "no" once on-line, then the hang-up.
   EXPECT_EQ(p.sentByModem, "RINGata\r\r\nNO CARRIER\r\n");
-}
-
-// A server of our own that holds the terminal dialogue: one item per tick,
-// pages in the order of the offer, no reply to an acknowledgement while
-// pages remain.
-class DialogueServer {
- public:
-  explicit DialogueServer(Offer offer) : offer_(std::move(offer)) {}
-
-  std::string operator()(const std::string& in) {
-    buffer_ += in;
-    if (!online_) {
-      if (buffer_.find("CONTENTSPP-X01\r\n") != std::string::npos && !answered_) {
-        answered_ = true;
-        return "ata\r";
-      }
-      if (buffer_.find("CONNECT 9600\r\n") != std::string::npos) {
-        online_ = true;
-        buffer_.clear();
-        return "login:";
-      }
-      return {};
-    }
-    for (const auto& [word, reply] :
-         {std::pair<std::string, std::string>{"TAVIXEXE", "Password:"}, {"BRQTLV&7", "@atml\r"}}) {
-      if (buffer_.rfind(word, 0) == 0) {
-        buffer_.erase(0, word.size());
-        return reply;
-      }
-    }
-    const std::size_t end = buffer_.find("</ATML>");
-    if (end == std::string::npos) return {};
-    const std::string m = buffer_.substr(0, end + 7);
-    buffer_.erase(0, end + 7);
-    const std::size_t pages = offer_.pageCount();
-    if (m.rfind("<ATML><HEAD><CON=8>", 0) == 0) return atml::versionPage();
-    if (m.rfind("<ATML><HEAD><CON=2", 0) == 0) {
-      if (offer_.empty()) return atml::sendEndPage();
-      index_ = 1;
-      return atml::listPage(offer_);
-    }
-    if (m.rfind("<ATML><HEAD><CON=0", 0) == 0) {
-      index_ = 1;
-      return atml::listPage(offer_);
-    }
-    if (m == atml::ack()) return index_ >= pages ? atml::receiveEndPage() : "";
-    if (m == atml::nextPageRequest(1) || m == atml::nextPageRequest(2)) {
-      return atml::deliveryPage(offer_, index_++);
-    }
-    if (m == atml::disconnectRequest()) return atml::disconnectedPage();
-    return "unexpected message";
-  }
-
- private:
-  Offer offer_;
-  std::string buffer_;
-  bool online_ = false;
-  bool answered_ = false;
-  std::size_t index_ = 0;
-};
-
-class TerminalCall : public ::testing::TestWithParam<std::pair<std::size_t, std::size_t>> {};
-
-TEST_P(TerminalCall, WalksThroughEveryOfferedPage) {
-  CallOptions o;
-  for (std::size_t i = 0; i < GetParam().first; ++i)
-    o.offer.melodies.push_back("<MEL=" + std::to_string(i) + ">");
-  for (std::size_t i = 0; i < GetParam().second; ++i)
-    o.offer.images.push_back("<IMAGE>AAAA</IMAGE>");
-  Script script;
-  std::string error;
-  ASSERT_TRUE(makeCall("terminal", o, script, error)) << error;
-  const Played p = play(script, DialogueServer(o.offer));
-  EXPECT_TRUE(p.passed) << p.failure;
-  EXPECT_THAT(p.sentByModem, HasSubstr("\r\nNO CARRIER\r\n"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Offers, TerminalCall,
-                         ::testing::Values(std::pair<std::size_t, std::size_t>{0, 0},
-                                           std::pair<std::size_t, std::size_t>{1, 1},
-                                           std::pair<std::size_t, std::size_t>{3, 1},
-                                           std::pair<std::size_t, std::size_t>{0, 10}));
-
-TEST(TerminalCall, FailsAtTheDeliveryPageWhenTheServerRepeatsTheListPage) {
-  CallOptions o;
-  o.offer.melodies = {"<MEL=0>", "<MEL=1>"};
-  Script script;
-  std::string error;
-  ASSERT_TRUE(makeCall("terminal", o, script, error));
-  DialogueServer good(o.offer);
-  const Played p = play(script, [&](const std::string& in) {
-    const std::string reply = good(in);
-    // A server that never advances: the delivery page comes out as a list page.
-    return reply == atml::deliveryPage(o.offer, 1) ? atml::listPage(o.offer) : reply;
-  });
-  EXPECT_FALSE(p.passed);
-  EXPECT_THAT(p.failure, HasSubstr("(delivery page 2)"));
-  EXPECT_THAT(p.failure, HasSubstr("<MEL=1>"));
 }
 
 TEST(Calls, UnknownNamesAndOversizedOffersAreRefused) {

@@ -65,6 +65,7 @@ std::string CallPlayer::receive(const std::string& bytes, Millis now) {
   if (!running()) return out;
   // In command mode the modem echoes what the server sends.
   if (!online_) out += bytes;
+  heardServer_ = heardServer_ || !bytes.empty();
   received_ += bytes;
   advance(now, out);
   return out;
@@ -161,7 +162,10 @@ void CallPlayer::advance(Millis now, std::string& out) {
           fail("  timed out after " + std::to_string(s.ms) + " ms with " +
                    std::to_string(received_.size()) + " of " + std::to_string(s.bytes.size()) +
                    " bytes\n  received:       \"" + escaped(received_) +
-                   "\"\n  still expected: \"" + escaped(s.bytes.substr(received_.size())) + "\"",
+                   "\"\n  still expected: \"" + escaped(s.bytes.substr(received_.size())) + "\"" +
+                   (heardServer_
+                        ? ""
+                        : "\n  nothing at all came from the server: is it started on this port?"),
                out);
           return;
         }

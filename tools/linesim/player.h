@@ -48,6 +48,7 @@ class CallPlayer {
   bool started_ = false;
   bool finished_ = false;
   bool online_ = false;
+  bool heardServer_ = false;
   std::string received_;  // server bytes not matched yet
   std::string failure_;
 };
