@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
@@ -33,9 +34,12 @@ namespace {
 //   wait MS                 let the event loop run for MS milliseconds
 //   waitfor MS NAME TEXT    wait up to MS ms until control NAME shows TEXT
 //   dump NAME FILE          write the text control NAME shows to FILE (UTF-8)
-//   enabled NAME FILE       write 1 to FILE when control NAME is enabled, else 0
-//   visible NAME FILE       write 1 to FILE when control NAME is shown, else 0
-//   screenshot NAME FILE    save window NAME (Form1, Form2, FormHelp) as PNG
+//   enabled NAME FILE       write 1 to FILE when control or menu item NAME is
+//                           enabled, else 0
+//   visible NAME FILE       write 1 to FILE when control or window NAME is
+//                           shown, else 0 (also when it does not exist)
+//   screenshot NAME FILE    save window NAME (Form1, Form2, FormHelp) as PNG;
+//                           NAME "screen": the whole screen, every window
 //   close [NAME]            close window NAME (default: the main window) as
 //                           its close button would
 // NAME is a control of the main window, a window (Form1, Form2, FormHelp),
@@ -119,6 +123,13 @@ class TestScript : public QObject {
   }
 
   void screenshot(const QString& name, const QString& path) {
+    if (name == QLatin1String("screen")) {
+      QScreen* screen = QGuiApplication::primaryScreen();
+      if (screen == nullptr || !screen->grabWindow(0).save(path, "PNG")) {
+        fail(QStringLiteral("cannot grab the screen to %1").arg(path));
+      }
+      return;
+    }
     QWidget* w = topLevel(name);
     if (w == nullptr || !w->isVisible()) {
       fail(QStringLiteral("no window %1 shown").arg(name));
@@ -181,13 +192,19 @@ class TestScript : public QObject {
         } else {
           fail(QStringLiteral("cannot write %1").arg(w[2]));
         }
-      } else if ((cmd == QLatin1String("enabled") || cmd == QLatin1String("visible")) &&
-                 w.size() == 3) {
-        if (QWidget* c = widget(w[1])) {
-          writeFlag(w[2], cmd == QLatin1String("enabled") ? c->isEnabled() : c->isVisible());
+      } else if (cmd == QLatin1String("enabled") && w.size() == 3) {
+        QObject* c = control(w[1]);
+        if (auto* widget = qobject_cast<QWidget*>(c)) {
+          writeFlag(w[2], widget->isEnabled());
+        } else if (auto* action = qobject_cast<QAction*>(c)) {
+          writeFlag(w[2], action->isEnabled());
         } else {
           fail(QStringLiteral("no control %1").arg(w[1]));
         }
+      } else if (cmd == QLatin1String("visible") && w.size() == 3) {
+        // A window that no longer exists is not shown either.
+        QWidget* c = widget(w[1]);
+        writeFlag(w[2], c != nullptr && c->isVisible());
       } else if (cmd == QLatin1String("screenshot") && w.size() == 3) {
         screenshot(w[1], w[2]);
       } else if (cmd == QLatin1String("close") && w.size() <= 2) {
