@@ -2,8 +2,9 @@
 # Takes screenshots of the windows under a virtual X server: the main window
 # with a stored mail shown and content on offer (main.png), the preview window
 # with the mail's picture (preview.png), the about box (about.png), and the
-# whole screen with the about box and the preview over the main window
-# (screen.png; the virtual server has no window manager, so no title bars).
+# whole screen with the preview (screen-preview.png) and then the about box
+# (screen.png) over the main window; the virtual server has no window
+# manager, so the windows have no title bars.
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: build/screenshots)
 # The server runs in a temporary program directory that holds one mail; the
 # test-only script hook (src/app/test_script.cpp) presses the keys.
@@ -58,6 +59,7 @@ click DownBtn
 click NumBtn1
 wait 200
 screenshot Form2 $out/preview.png
+screenshot screen $out/screen-preview.png
 # Content on offer: a melody and the picture, dropped on the transfer area.
 drop Text4 "$work/offer tune.mmd"
 drop Image1 $work/Image.bmp
