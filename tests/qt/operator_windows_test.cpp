@@ -94,6 +94,8 @@ TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
     melodies << QUrl::fromLocalFile(
         file(QString::fromLatin1(name), QByteArray("<MEL=") + name + "\r\nx"));
   }
+  // The desktop delivers drags only to widgets that accept drops.
+  EXPECT_TRUE(widget("Text4")->acceptDrops() && widget("Image1")->acceptDrops());
   ASSERT_TRUE(dropFiles(widget("Text4"), melodies));
   ASSERT_EQ(form.MelodyCount, 3);
   EXPECT_EQ(form.MelodyPool[0], u"<MEL=b.mmd");
