@@ -22,13 +22,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "state/controls.h"
+#include "state/connection_state.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
-#include "state/connection_state.h"
-#include "state/controls.h"
 
 namespace ondrix {
 
