@@ -179,23 +179,6 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
   EXPECT_THAT(readFile(dir_ / "brellin.ini"), ::testing::HasSubstr("\r\n3\r\n"));
 }
 
-TEST_F(ServerRun, DroppedMelodiesAreOfferedAndTheAboutBoxHoldsTheMainWindowUntilClosed) {
-  writeFile(dir_ / "a.mmd", "<MEL=T120>C\r\n");
-  writeFile(dir_ / "b c.MMD", "<MEL=T90>D\r\n");
-  const int status = runServer(
-      "drop Text4 " + (dir_ / "a.mmd").string() + " \"" + (dir_ / "b c.MMD").string() + "\"\n" +
-      dumpText("Text4", "text4") + "click CMINFO\n" + dumpEnabled("Form1", "held") +
-      dumpText("FormHelp", "caption") + dumpText("FormHelp.Label2", "version") +
-      "close FormHelp\n" + dumpEnabled("Form1", "released") + "close\n");
-  ASSERT_EQ(status, 0);
-
-  EXPECT_EQ(shown("text4"), "♪");
-  EXPECT_EQ(shown("held"), "0");
-  EXPECT_EQ(shown("caption"), "このプログラムについて");
-  EXPECT_EQ(shown("version"), "Ver1.50 by Hesket");
-  EXPECT_EQ(shown("released"), "1");
-}
-
 TEST_F(ServerRun, KeyZeroOnAShownMailPlaysItsMelodyWithThePlayerOfTheSettings) {
   const fs::path player = dir_ / "player.sh";
   writeFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
