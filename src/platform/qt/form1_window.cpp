@@ -8,6 +8,9 @@
 #include <QFrame>
 #include <QImage>
 #include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QMouseEvent>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -312,6 +315,12 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   comNo_->installEventFilter(this);
   connect(comNo_, &QLineEdit::textEdited, this,
           [this](const QString& t) { form_.ComNo.text = toText(t); });
+  // Every other way text can reach the box (an input method, the X11
+  // selection, a drop) is turned into typed keys or refused in the event
+  // filter; the validator refuses whatever edit is left, so the box never
+  // holds more than the one digit the handlers accepted.
+  comNo_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-9]")), comNo_));
 
   startBtn_ = addButton("StartBtn", form_.StartBtn.caption, twipsRect(1920, 3285, 900, 375));
   connect(startBtn_, &QPushButton::clicked, this,
@@ -491,6 +500,8 @@ void Form1Window::refresh() {
 }
 
 bool Form1Window::comNoKey(QKeyEvent* key) {
+  // Tab and Shift+Tab move the focus on, as in any other box.
+  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
   // Edits that do not come as typed characters would bypass the filter.
   if (key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut) ||
       key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
@@ -544,8 +555,22 @@ bool Form1Window::fileDrop(QObject* target, QEvent* event) {
 }
 
 bool Form1Window::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == comNo_ && event->type() == QEvent::KeyPress) {
-    return comNoKey(static_cast<QKeyEvent*>(event));
+  if (watched == comNo_) {
+    if (event->type() == QEvent::KeyPress) return comNoKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::InputMethod) {
+      // A committed string counts as its characters typed one by one.
+      const QString commit = static_cast<QInputMethodEvent*>(event)->commitString();
+      for (QChar c : commit) {
+        std::int16_t a = static_cast<std::int16_t>(c.unicode());
+        run([&] { form_.ComNo_KeyPress(a); });
+      }
+      return true;
+    }
+    if ((event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+      return true;  // the X11 selection would be pasted unfiltered
+    }
   }
   if ((watched == text4_ || watched == image1_) &&
       (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
