@@ -56,6 +56,26 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
   EXPECT_THAT(readFile(dir_ / "brellin.ini"), ::testing::HasSubstr("\r\n3\r\n"));
 }
 
+TEST_F(ServerRun, KeyZeroOnAShownMailPlaysItsMelodyWithThePlayerOfTheSettings) {
+  const fs::path player = dir_ / "player.sh";
+  writeFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+  fs::permissions(player, fs::perms::owner_all);
+  writeFile(dir_ / "brellin.ini",
+            "\"at#sy1=40\"\r\n\"atu3v1q0\\v2#ps2=1\"\r\n1\r\n\"QV-M7\"\r\n"
+            "\"\",\"\",\"0\"\r\n\"" +
+                player.string() + " --loop\"\r\n");
+  writeFile(
+      dir_ / "amp.dat",
+      " 0 \r\n 1 \r\n 5 \r\n 0 \r\n\"0311112222\",\"hi\",\"12/07 09:30\",\"<MEL=T120>C\",\"\"\r\n");
+  ASSERT_EQ(runServer("click DownBtn\nclick NumBtn0\nwait 500\n" + dumpText("Text3", "text3") +
+                      "close\n"),
+            0);
+
+  EXPECT_EQ(shown("text3"), "001:12/07 09:30 ♪\n0311112222\nhi");
+  EXPECT_EQ(readFile(dir_ / "player.sh.args"), "--loop\n" + (dir_ / "melody.mmd").string() + "\n");
+  EXPECT_THAT(readFile(dir_ / "melody.mmd"), ::testing::StartsWith("<MEL=T120>C"));
+}
+
 // A modem that answers with another model, and one that never answers (the
 // reply countdown runs out): either way every port is tried and the search
 // ends in the not-found line with the controls stopped.
