@@ -111,11 +111,9 @@ std::string faceBitmap() {
   return bmp;
 }
 
-// Three melodies and one image on offer: the terminal takes the list page
-// and two delivery pages, each byte checked by the simulator. Needs the
-// test script to drop files on a control ("drop NAME PATH..."), which it
-// cannot do yet; enable once it can.
-TEST_F(ServerRun, DISABLED_OfferedMelodiesAndImageArePagedOut) {
+// Three melodies and one image dropped on the window: the terminal takes
+// the list page and two delivery pages, each byte checked by the simulator.
+TEST_F(ServerRun, OfferedMelodiesAndImageArePagedOut) {
   std::vector<std::string> args{"--call", "terminal", "--report", (dir_ / "report").string()};
   std::string drop = "drop Text4";
   for (const char* melody : {"<MEL=T100C>", "<MEL=T100D>", "<MEL=T100E>"}) {
