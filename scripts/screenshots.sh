@@ -15,12 +15,12 @@ out=$(realpath -m "${1:-$build_dir/screenshots}")
 if [[ ! -d "$build_dir" ]]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build_dir" --target ondrix-server -j2
+cmake --build "$build_dir" --target ondrix-server-scripted -j2
 mkdir -p "$out"
 
 work=$(mktemp -d /tmp/ondrix-shots-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-cp "$build_dir/bin/ondrix-server" "$work/"
+cp "$build_dir/bin/ondrix-server-scripted" "$work/ondrix-server"
 
 # A 48 x 32 terminal bitmap ("DOT", 0, width, 0, height, one bit a pixel,
 # 1 dark): a ring with two eyes.

@@ -78,7 +78,7 @@ class ServerRun : public ::testing::Test {
     char pattern[] = "/tmp/ondrix-e2e-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    fs::copy_file(kBinDir / "ondrix-server", dir_ / "ondrix-server");
+    fs::copy_file(kBinDir / "ondrix-server-scripted", dir_ / "ondrix-server");
   }
 
   void TearDown() override {

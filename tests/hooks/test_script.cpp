@@ -1,4 +1,4 @@
-#include "app/test_script.h"
+#include "test_script.h"
 
 #include <QAbstractButton>
 #include <QAction>
