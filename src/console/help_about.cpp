@@ -1,9 +1,10 @@
-// The Help menu. Not built yet.
+// The Help menu. The about box itself is a window of the desktop layer.
 #include "state/form1.h"
 
 namespace ondrix {
 
-void Form1::CMHELPMENU_Click() {}
-void Form1::CMINFO_Click() {}
+void Form1::CMHELPMENU_Click() { desktop_.openHelp(AppDir + u"\\Tavixsv.hlp"); }
+
+void Form1::CMINFO_Click() { desktop_.showAbout(); }
 
 }  // namespace ondrix

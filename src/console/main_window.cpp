@@ -40,6 +40,10 @@ bool Form1::OpenPort() {
       if (LineState != LineStateCode::Searching) desktop_.messageBox(kPortError);
       return false;
     }
+    // Whatever an earlier port or session left unread is no answer from
+    // this one.
+    RxBuffer.clear();
+    RxLineCount = 0;
     Timer1.setInterval(kPollIntervalMs);
     ComNo.enabled = false;
     ComNo.background = Background::ButtonFace;

@@ -18,6 +18,8 @@ constexpr int kMessageWithBody = 2;  // carries a mail
 
 bool at(TextView s, std::size_t i, TextView word) { return s.substr(i, word.size()) == word; }
 
+bool isLineEnd(char16_t c) { return c == CR || c == LF; }
+
 }  // namespace
 
 void Form1::ScanAtml() {
@@ -37,12 +39,29 @@ void Form1::ScanAtml() {
     msgStop = i + length;
   };
 
+  // The modem's notice that the call is gone. It is taken out of the
+  // buffer with what stands in front of it, so that it is not read again as
+  // a result line once the line is back in command mode.
+  const auto carrierLost = [&](std::size_t i) {
+    RxBuffer.erase(0, i + 10);
+    LineEvent = LineEventCode::CarrierLost;
+    HandleModemEvent();
+  };
+
   for (std::size_t i = 0; i < n;) {
+    if (started && !MSComm1.carrierDetect() && at(buf, i, u"NO CARRIER") && i > 0 &&
+        isLineEnd(buf[i - 1]) && i + 10 < n && isLineEnd(buf[i + 10])) {
+      // The call dropped in the middle of a message. Without a carrier line
+      // (or with a late one) the modem's own result line is the only sign;
+      // as a line of its own it is no part of a message, and the half
+      // message goes with it.
+      carrierLost(i);
+      return;
+    }
     if (!started) {
       // The terminal's words are only recognised outside a message.
       if (at(buf, i, u"NO CARRIER") && !MSComm1.carrierDetect()) {
-        LineEvent = LineEventCode::CarrierLost;
-        HandleModemEvent();
+        carrierLost(i);
         return;
       }
       if (buf[i] == u'*' && CallerStage == CallerStageCode::Answered) {

@@ -71,8 +71,9 @@ void Form1::Timer1_Timer() {
     }
     // A handler that closed the port or stopped the poll (the end of an
     // auto-search) leaves the rest of this read unhandled: nothing would
-    // count a ring down any more.
-    if (!MSComm1.isOpen() || Timer1.interval() == 0) break;
+    // count a ring down any more. One that opened the next port has emptied
+    // the buffer: the rest of the read was the old port's.
+    if (!MSComm1.isOpen() || Timer1.interval() == 0 || consumed > RxBuffer.size()) break;
   }
   RxBuffer.erase(0, consumed);
 }
@@ -83,7 +84,9 @@ bool Form1::cutLine(std::size_t& consumed, Text& line) {
   while (p < n && isLineEnd(RxBuffer[p])) ++p;
   std::size_t i = p;
   while (i < n && !isLineEnd(RxBuffer[i])) ++i;
-  if (p == n || i == n) return false;  // no complete line yet
+  // A handler called for the previous line may have emptied the buffer (a
+  // port opened anew during the tick), leaving `consumed` past its end.
+  if (p >= n || i == n) return false;  // no complete line yet
   line.assign(RxBuffer, p, i - p);
   consumed = i + 1;  // the terminator goes; a CR LF leaves its LF for next time
   return true;

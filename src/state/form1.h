@@ -114,6 +114,21 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void ShowMailImage();
   void DeleteStoredMails(bool all);
 
+ private:
+  // BrowseIndex names one of the slots 1..100. Records stored by a call move
+  // under a shown mail, so the record actions check before indexing.
+  bool browseIndexInRange() const;
+  // Shows slot BrowseIndex in the status box.
+  void showMailRecord();
+  // One step of the up (true) or down (false) button.
+  void browseTo(bool up);
+  // Withdraw the whole offer of one kind.
+  void clearMelodyOffer();
+  void clearImageOffer();
+  // Image1 shows the bitmap at `path`; an empty path clears it.
+  void showPicture(const Text& path);
+
+ public:
   // --- melody and image files, File and Help menus ------------------------
   void CMFILE_Click();
   void CMSAVEMMD_Click();

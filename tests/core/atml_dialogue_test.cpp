@@ -115,6 +115,7 @@ class Scanner : public Dialogue, public ::testing::WithParamInterface<ScanCase> 
 
 TEST_P(Scanner, TakesOneItem) {
   const ScanCase& c = GetParam();
+  h.fakes.serial.setCarrier(true);  // a call in progress on a line with a carrier signal
   f.CallerStage = c.stage;
   f.PageIndex = 5;  // an acknowledgement is then due its reply
   EXPECT_EQ(send(c.input), c.written);
@@ -152,12 +153,32 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"NoCarrierTextWhileTheCarrierIsUpIsData", CS::Unknown, u"NO CARRIER", u"",
                  u"NO CARRIER", CS::Unknown, 0}));
 
+// Without a carrier line the modem's "NO CARRIER" is the only sign that the
+// call is gone: it ends the call, also in the middle of a message, and is
+// not read again once the line is back in command mode.
 TEST_F(Dialogue, NoCarrierWithTheCarrierDownEndsTheCall) {
-  f.Text3.text = u"通信中\r\n";
-  h.fakes.serial.setCarrier(false);
-  EXPECT_EQ(send(u"\r\nNO CARRIER\r\n"), Text());
-  EXPECT_EQ(f.LineState, LineStateCode::Idle);
-  EXPECT_EQ(f.Text3.text, u"通信終了\r\n");
+  const std::pair<const char*, Text> cases[] = {
+      {"between messages", u"\r\nNO CARRIER\r\n"},
+      {"in the middle of an upload", u"<ATML><HEAD><CON=2></HEAD><BODY>hal\r\nNO CARRIER\r\n"},
+  };
+  for (const auto& [name, input] : cases) {
+    Harness<> h;
+    h.openLine();
+    h.form.LineState = LineStateCode::OnlineData;
+    h.form.Text3.text = u"通信中\r\n";
+    h.tick(input);
+    EXPECT_EQ(h.fakes.serial.written(), Text()) << name;
+    EXPECT_EQ(h.form.LineState, LineStateCode::Idle) << name;
+    EXPECT_EQ(h.form.Text3.text, u"通信終了\r\n") << name;
+    EXPECT_EQ(h.form.RxBuffer, u"\r\n") << name;
+    EXPECT_EQ(h.form.MailStore.MailText[1], Text()) << name;
+  }
+}
+
+TEST_F(Dialogue, NoCarrierTextInsideAMessageIsData) {
+  EXPECT_EQ(send(u"<ATML><HEAD><CON=9></HEAD><BODY>NO CARRIER</BODY></ATML>"), kAck);
+  EXPECT_EQ(f.LineState, LineStateCode::OnlineData);
+  EXPECT_EQ(f.MailStore.MailText[1], u"NO CARRIER");
 }
 
 // A burst of unterminated input keeps the dialogue alive: the buffer stays

@@ -37,7 +37,9 @@ TEST_P(Identification, ShowsTheCallerAndAnswersOnlyItsOwnCalls) {
   EXPECT_EQ(h.form.CallerStage, c.stage);
   EXPECT_EQ(h.form.CallingId, c.callingId);
   EXPECT_EQ(h.form.ConnectedSub, c.connectedSub);
-  if (c.answered) EXPECT_EQ(h.form.RxLineCount, 0);
+  if (c.answered) {
+    EXPECT_EQ(h.form.RxLineCount, 0);
+  }
 }
 
 using CS = CallerStageCode;

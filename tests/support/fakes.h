@@ -128,10 +128,10 @@ class FakeDesktop : public Desktop {
  public:
   void messageBox(const Text& message) override { messages.push_back(message); }
   std::optional<Text> openFileDialog(const FileDialogSpec& spec) override {
-    return answerDialog(spec);
+    return answerDialog(spec, false);
   }
   std::optional<Text> saveFileDialog(const FileDialogSpec& spec) override {
-    return answerDialog(spec);
+    return answerDialog(spec, true);
   }
   void openHelp(const Text& path) override { helpOpened.push_back(path); }
   bool startProgram(const Text& commandLine, const Text& argument) override {
@@ -143,6 +143,8 @@ class FakeDesktop : public Desktop {
 
   std::vector<Text> messages;
   std::vector<FileDialogSpec> dialogs;
+  // For each dialog shown: true for a save dialog, false for an open one.
+  std::vector<bool> dialogIsSave;
   // Answers of the next dialogs, in order; nullopt is a cancel.
   std::deque<std::optional<Text>> dialogAnswers;
   std::vector<Text> helpOpened;
@@ -152,8 +154,9 @@ class FakeDesktop : public Desktop {
   int aboutShown = 0;
 
  private:
-  std::optional<Text> answerDialog(const FileDialogSpec& spec) {
+  std::optional<Text> answerDialog(const FileDialogSpec& spec, bool save) {
     dialogs.push_back(spec);
+    dialogIsSave.push_back(save);
     if (dialogAnswers.empty()) return std::nullopt;
     std::optional<Text> a = dialogAnswers.front();
     dialogAnswers.pop_front();

@@ -49,8 +49,9 @@ bool Modem::isOkCommand(const std::string& command) const {
                      [&](const std::string& ok) { return lowered(ok) == lc; });
 }
 
-std::string Modem::answer(const std::string& command) const {
+std::string Modem::answer(const std::string& command) {
   if (lowered(command) == "ati3") return resultLine(config_.model) + resultLine("OK");
+  if (lowered(command) == lowered(config_.setupCommand)) lineStarted_ = true;
   if (isOkCommand(command)) return resultLine("OK");
   return resultLine("ERROR");
 }

@@ -28,14 +28,18 @@ class Modem {
 
   // Number of complete command lines handled so far.
   int commandCount() const { return commands_; }
+  // True once the set-up command has been answered: the server has started
+  // the line and now listens for calls.
+  bool lineStarted() const { return lineStarted_; }
 
  private:
-  std::string answer(const std::string& command) const;
+  std::string answer(const std::string& command);
   bool isOkCommand(const std::string& command) const;
 
   ModemConfig config_;
   std::string line_;
   int commands_ = 0;
+  bool lineStarted_ = false;
 };
 
 // Result lines are framed the way a modem in verbose mode frames them.

@@ -2,24 +2,33 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QFont>
 #include <QFrame>
+#include <QImage>
 #include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QMouseEvent>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QUrl>
+#include <QWindow>
 #include <algorithm>
 
-#include "state/form1.h"
 #include "platform/qt/qt_files.h"
 #include "platform/qt/qt_text.h"
+#include "state/form1.h"
 
 namespace ondrix {
 
@@ -146,6 +155,27 @@ QRect twipsRect(int left, int top, int width, int height) {
   return QRect(px(left), px(top), px(width), px(height));
 }
 
+QPoint centredOver(const QRect& owner, const QSize& outer) {
+  return QPoint(owner.left() + (owner.width() - outer.width()) / 2,
+                owner.top() + (owner.height() - outer.height()) / 2);
+}
+
+void keepAbove(QWidget* window, QWidget* owner) {
+  QWidget* top = owner->window();
+  window->winId();  // the native window exists from here on
+  if (window->windowHandle() != nullptr && top->windowHandle() != nullptr) {
+    window->windowHandle()->setTransientParent(top->windowHandle());
+  }
+}
+
+QFont windowFont() {
+  // The desktop's face at the small size the control table's label widths
+  // are made for.
+  QFont f(kUiGothic);
+  f.setPointSize(9);
+  return f;
+}
+
 void registerJapaneseFontSubstitutes() {
   const QStringList faces{QStringLiteral("IPAGothic"),
                           QStringLiteral(u"IPAゴシック"),
@@ -185,6 +215,15 @@ QString displayText(const Text& text, std::int32_t caret, int* displayCaret) {
   return out;
 }
 
+std::vector<Text> droppedFilePaths(const QMimeData* data) {
+  std::vector<Text> paths;
+  if (data == nullptr) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.push_back(toText(QDir::toNativeSeparators(url.toLocalFile())));
+  }
+  return paths;
+}
+
 Text modelText(const QString& shown) {
   Text out;
   out.reserve(static_cast<std::size_t>(shown.size()));
@@ -208,11 +247,8 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   client_->setFixedSize(twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
   setCentralWidget(client_);
   client_->installEventFilter(this);
-  // The controls without a font of their own use the window's: the desktop's
-  // face at the small size the control table's label widths are made for.
-  QFont windowFont(kUiGothic);
-  windowFont.setPointSize(9);
-  client_->setFont(windowFont);
+  // The controls without a font of their own use the window's.
+  client_->setFont(windowFont());
 
   // The frame first, so that the port controls it surrounds stay above it.
   auto* label2 = new QFrame(client_);
@@ -279,6 +315,12 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   comNo_->installEventFilter(this);
   connect(comNo_, &QLineEdit::textEdited, this,
           [this](const QString& t) { form_.ComNo.text = toText(t); });
+  // Every other way text can reach the box (an input method, the X11
+  // selection, a drop) is turned into typed keys or refused in the event
+  // filter; the validator refuses whatever edit is left, so the box never
+  // holds more than the one digit the handlers accepted.
+  comNo_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-9]")), comNo_));
 
   startBtn_ = addButton("StartBtn", form_.StartBtn.caption, twipsRect(1920, 3285, 900, 375));
   connect(startBtn_, &QPushButton::clicked, this,
@@ -320,8 +362,38 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   help->setObjectName(QStringLiteral("CMHELP"));
   cmHelpMenu_ = addMenuItem(help, "CMHELPMENU", form_.CMHELPMENU.caption);
   cmInfo_ = addMenuItem(help, "CMINFO", form_.CMINFO.caption);
-  // The keypad keys, the browser keys and the menu items get their handlers
-  // with the keypad, browser, file and help features.
+  connect(file, &QMenu::aboutToShow, this, [this] { run([this] { form_.CMFILE_Click(); }); });
+
+  const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
+      {upBtn_, &Form1::UpBtn_Click},         {downBtn_, &Form1::DownBtn_Click},
+      {clsBtn_, &Form1::ClsBtn_Click},       {funcBtn_, &Form1::FuncBtn_Click},
+      {connBtn_, &Form1::ConnBtn_Click},     {cutBtn_, &Form1::CutBtn_Click},
+      {reDialBtn_, &Form1::ReDialBtn_Click}, {clsBtn2_, &Form1::ClsBtn2_Click},
+  };
+  for (const auto& [button, handler] : clicks) {
+    connect(button, &QPushButton::clicked, this,
+            [this, h = handler] { run([this, h] { (form_.*h)(); }); });
+  }
+  for (std::size_t i = 0; i < numBtn_.size(); ++i) {
+    const auto index = static_cast<std::int16_t>(i);
+    connect(numBtn_[i], &QPushButton::clicked, this,
+            [this, index] { run([this, index] { form_.NumBtn_Click(index); }); });
+  }
+  const std::pair<QAction*, void (Form1::*)()> items[] = {
+      {cmLoadMmd_, &Form1::CMLOADMMD_Click},   {cmLoadImg_, &Form1::CMLOADIMG_Click},
+      {cmSaveMmd_, &Form1::CMSAVEMMD_Click},   {cmSaveImg_, &Form1::CMSAVEIMG_Click},
+      {cmHelpMenu_, &Form1::CMHELPMENU_Click}, {cmInfo_, &Form1::CMINFO_Click},
+  };
+  for (const auto& [action, handler] : items) {
+    connect(action, &QAction::triggered, this,
+            [this, h = handler] { run([this, h] { (form_.*h)(); }); });
+  }
+
+  // Files dragged from the desktop onto the melody box and the picture box.
+  for (QWidget* target : {static_cast<QWidget*>(text4_), static_cast<QWidget*>(image1_)}) {
+    target->setAcceptDrops(true);
+    target->installEventFilter(this);
+  }
 
   // The client area is fixed; the window is as large as it and the menu bar.
   setFixedSize(client_->width(), client_->height() + menuBar()->sizeHint().height());
@@ -362,8 +434,15 @@ void Form1Window::applyPicture() {
   if (picturePath_.empty()) {
     image1_->clear();
   } else {
-    // A missing or unreadable file shows as no picture.
-    image1_->setPixmap(QPixmap(QtFiles::nativePath(picturePath_)));
+    // A missing or unreadable file shows as no picture. Read through QImage:
+    // a pixmap loaded by name is cached by name, second and size, which would
+    // show the old picture of a file rewritten within the same second.
+    const QImage picture(QtFiles::nativePath(picturePath_));
+    if (picture.isNull()) {
+      image1_->clear();
+    } else {
+      image1_->setPixmap(QPixmap::fromImage(picture));
+    }
   }
 }
 
@@ -421,6 +500,8 @@ void Form1Window::refresh() {
 }
 
 bool Form1Window::comNoKey(QKeyEvent* key) {
+  // Tab and Shift+Tab move the focus on, as in any other box.
+  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
   // Edits that do not come as typed characters would bypass the filter.
   if (key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut) ||
       key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
@@ -455,9 +536,46 @@ bool Form1Window::comNoKey(QKeyEvent* key) {
   return false;  // the box inserts it; textEdited copies the result back
 }
 
+bool Form1Window::fileDrop(QObject* target, QEvent* event) {
+  auto* drop = static_cast<QDropEvent*>(event);
+  std::vector<Text> paths = droppedFilePaths(drop->mimeData());
+  if (paths.empty()) {
+    drop->ignore();
+    return true;
+  }
+  drop->setDropAction(Qt::CopyAction);
+  drop->accept();
+  if (event->type() != QEvent::Drop) return true;
+  if (target == text4_) {
+    run([&] { form_.Text4_OLEDragDrop(paths); });
+  } else {
+    run([&] { form_.Image1_OLEDragDrop(paths); });
+  }
+  return true;
+}
+
 bool Form1Window::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == comNo_ && event->type() == QEvent::KeyPress) {
-    return comNoKey(static_cast<QKeyEvent*>(event));
+  if (watched == comNo_) {
+    if (event->type() == QEvent::KeyPress) return comNoKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::InputMethod) {
+      // A committed string counts as its characters typed one by one.
+      const QString commit = static_cast<QInputMethodEvent*>(event)->commitString();
+      for (QChar c : commit) {
+        std::int16_t a = static_cast<std::int16_t>(c.unicode());
+        run([&] { form_.ComNo_KeyPress(a); });
+      }
+      return true;
+    }
+    if ((event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+      return true;  // the X11 selection would be pasted unfiltered
+    }
+  }
+  if ((watched == text4_ || watched == image1_) &&
+      (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+       event->type() == QEvent::Drop)) {
+    return fileDrop(watched, event);
   }
   if (watched == client_ && event->type() == QEvent::Paint && !painted_) {
     painted_ = true;

@@ -2,10 +2,14 @@
 // The main window: the widgets of Form1's controls. Every click and key goes
 // to the core's handler; afterwards the controls' data is copied back into
 // the widgets (refresh), so the core never paints.
+#include <QFont>
 #include <QMainWindow>
+#include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <array>
+#include <vector>
 
 #include "core/text.h"
 
@@ -15,6 +19,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -30,6 +35,18 @@ inline constexpr int kClientWidthTwips = 5025;
 inline constexpr int kClientHeightTwips = 4545;
 QRect twipsRect(int left, int top, int width, int height);
 
+// Where a window of outer size `outer` goes to stand centred over the outer
+// rectangle `owner`: each half is truncated towards zero, so a window larger
+// than its owner overhangs it evenly.
+QPoint centredOver(const QRect& owner, const QSize& outer);
+
+// Keeps a window of its own (not a child, so that disabling the owner does
+// not disable it) stacked above `owner`.
+void keepAbove(QWidget* window, QWidget* owner);
+
+// The face of the controls that have no font of their own.
+QFont windowFont();
+
 // Maps the Japanese gothic face the controls ask for onto the Japanese
 // monospace faces that may be installed, so no glyph renders as a box.
 void registerJapaneseFontSubstitutes();
@@ -38,6 +55,9 @@ void registerJapaneseFontSubstitutes();
 // LF becomes one line break. `caret` (a position in `text`) is mapped to the
 // matching position in the result.
 QString displayText(const Text& text, std::int32_t caret, int* displayCaret);
+// The local files among dragged items, as native paths in the order given.
+std::vector<Text> droppedFilePaths(const QMimeData* data);
+
 // What the operator typed, as the control's text: line breaks become CR LF.
 Text modelText(const QString& shown);
 
@@ -70,6 +90,8 @@ class Form1Window : public QMainWindow {
   QPushButton* addButton(const char* name, const Text& caption, const QRect& rect);
   QAction* addMenuItem(QMenu* menu, const char* name, const Text& caption);
   bool comNoKey(QKeyEvent* key);
+  // Drag and drop of files onto Text4 or Image1; the drop goes to its handler.
+  bool fileDrop(QObject* target, QEvent* event);
   void applyTextBox(QLineEdit* box, const TextBoxModel& model);
   void applyPicture();
 

@@ -1,10 +1,49 @@
 #include "platform/qt/qt_desktop.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
 
+#include "platform/qt/form2_window.h"
+#include "platform/qt/form_help_window.h"
+#include "platform/qt/qt_files.h"
 #include "platform/qt/qt_text.h"
 
 namespace ondrix {
+
+namespace {
+
+// Dialog flags the console sets.
+constexpr std::int32_t kFlagOverwritePrompt = 2;
+constexpr std::int32_t kFlagFileMustExist = 4096;
+
+}  // namespace
+
+QStringList qtNameFilters(const Text& filter) {
+  const QStringList parts = toQString(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& description = parts[i];
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    // Qt takes the patterns from the parentheses at the end; a description
+    // that already ends in them is used as it stands.
+    const QString tail = QLatin1Char('(') + patterns + QLatin1Char(')');
+    filters << (description.endsWith(tail) ? description : description + QLatin1Char(' ') + tail);
+  }
+  return filters;
+}
+
+QtDesktop::~QtDesktop() {
+  delete form2_.data();
+  delete formHelp_.data();
+}
+
+Form2Window* QtDesktop::preview() const { return form2_.data(); }
+FormHelpWindow* QtDesktop::about() const { return formHelp_.data(); }
 
 void QtDesktop::messageBox(const Text& message) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), toQString(message),
@@ -12,16 +51,53 @@ void QtDesktop::messageBox(const Text& message) {
   box.exec();
 }
 
-}  // namespace ondrix
+std::optional<Text> QtDesktop::fileDialog(const FileDialogSpec& spec, bool save) {
+  QFileDialog dialog(owner_.data(), toQString(spec.title));
+  dialog.setObjectName(QStringLiteral("CommonDialog1"));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode((spec.flags & kFlagFileMustExist) != 0 ? QFileDialog::ExistingFile
+                                                            : QFileDialog::AnyFile);
+  // A save replaces the chosen file without asking unless the caller asks.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (spec.flags & kFlagOverwritePrompt) == 0);
+  const QStringList filters = qtNameFilters(spec.filter);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  dialog.selectFile(QString());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
+  return toText(QDir::toNativeSeparators(chosen.first()));
+}
 
-// Not built yet: the operator's dialogs, help, player, preview and about box.
-namespace ondrix {
+std::optional<Text> QtDesktop::openFileDialog(const FileDialogSpec& spec) {
+  return fileDialog(spec, false);
+}
 
-std::optional<Text> QtDesktop::openFileDialog(const FileDialogSpec&) { return std::nullopt; }
-std::optional<Text> QtDesktop::saveFileDialog(const FileDialogSpec&) { return std::nullopt; }
-void QtDesktop::openHelp(const Text&) {}
-bool QtDesktop::startProgram(const Text&, const Text&) { return false; }
-void QtDesktop::showPreview(const Text&) {}
-void QtDesktop::showAbout() {}
+std::optional<Text> QtDesktop::saveFileDialog(const FileDialogSpec& spec) {
+  return fileDialog(spec, true);
+}
+
+void QtDesktop::openHelp(const Text& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QtFiles::nativePath(path)));
+}
+
+bool QtDesktop::startProgram(const Text& commandLine, const Text& argument) {
+  // No shell: the line is split as a desktop splits a command line, and the
+  // argument stays one argument whatever blanks it holds.
+  QStringList arguments = QProcess::splitCommand(toQString(commandLine));
+  if (arguments.isEmpty()) return false;
+  const QString program = arguments.takeFirst();
+  arguments << QtFiles::nativePath(argument);
+  return QProcess::startDetached(program, arguments);
+}
+
+void QtDesktop::showPreview(const Text& bitmapPath) {
+  if (form2_ == nullptr) form2_ = new Form2Window;
+  form2_->form_show(QtFiles::nativePath(bitmapPath), owner_.data());
+}
+
+void QtDesktop::showAbout() {
+  if (formHelp_ == nullptr) formHelp_ = new FormHelpWindow;
+  formHelp_->Start(owner_.data());
+}
 
 }  // namespace ondrix

@@ -1,15 +1,28 @@
 #pragma once
 // Desktop services of the real desktop.
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include "platform/desktop.h"
 
 namespace ondrix {
 
+class Form2Window;
+class FormHelpWindow;
+
+// Qt's name filters for a dialog filter "description|pattern[|...]": one
+// "description (patterns)" per pair, the patterns separated by blanks.
+QStringList qtNameFilters(const Text& filter);
+
 class QtDesktop : public Desktop {
  public:
-  // Message boxes are shown over `owner` once it is set.
+  QtDesktop() = default;
+  ~QtDesktop() override;
+  QtDesktop(const QtDesktop&) = delete;
+  QtDesktop& operator=(const QtDesktop&) = delete;
+
+  // Dialogs and windows are placed over `owner` once it is set.
   void setOwner(QWidget* owner) { owner_ = owner; }
   void messageBox(const Text& message) override;
   std::optional<Text> openFileDialog(const FileDialogSpec& spec) override;
@@ -19,8 +32,16 @@ class QtDesktop : public Desktop {
   void showPreview(const Text& bitmapPath) override;
   void showAbout() override;
 
+  // The preview window once shown, the about box while open (tests, script).
+  Form2Window* preview() const;
+  FormHelpWindow* about() const;
+
  private:
+  std::optional<Text> fileDialog(const FileDialogSpec& spec, bool save);
+
   QPointer<QWidget> owner_;
+  QPointer<Form2Window> form2_;
+  QPointer<FormHelpWindow> formHelp_;
 };
 
 }  // namespace ondrix

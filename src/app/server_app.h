@@ -1,0 +1,14 @@
+#pragma once
+// The server's start: the Qt objects of the platform, the core Form1 and its
+// window, wired together, then the event loop.
+#include <functional>
+
+#include "platform/qt/form1_window.h"
+
+namespace ondrix {
+
+// `shown` runs once the window is shown, before the event loop; the shipped
+// program passes nothing, test builds attach their automation there.
+int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown = {});
+
+}  // namespace ondrix

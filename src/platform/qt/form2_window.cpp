@@ -1,0 +1,43 @@
+#include "platform/qt/form2_window.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+
+#include "platform/qt/form1_window.h"
+
+namespace ondrix {
+
+Form2Window::Form2Window() {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral(u"イメージ"));
+  image1_ = new QLabel(this);
+  image1_->setObjectName(QStringLiteral("Image1"));
+  image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  image1_->move(0, 0);
+}
+
+void Form2Window::form_show(const QString& bitmapPath, QWidget* main) {
+  // Read through QImage: a pixmap loaded by name is cached by name, time to
+  // the second and size, so a file rewritten with a picture of the same size
+  // within a second would show the old picture.
+  const QImage picture(bitmapPath);
+  if (picture.isNull()) {
+    // Nothing to fit the window to: show it empty at the size it has.
+    image1_->clear();
+  } else {
+    image1_->setPixmap(QPixmap::fromImage(picture));
+    image1_->resize(picture.size());
+    resize(picture.size());
+  }
+  if (main != nullptr) {
+    keepAbove(this, main);
+    const QSize frame = frameGeometry().size() - geometry().size();
+    move(centredOver(main->frameGeometry(), size() + frame));
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace ondrix

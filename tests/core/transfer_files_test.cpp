@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "form1_harness.h"
+#include "store/base64.h"
+#include "store/codecs.h"
+
+namespace ondrix {
+namespace {
+
+using PC = PendingCmdCode;
+
+const Text kNote = u"♪";
+const Text kImage16 = u"RE9UABAAEA==";  // a 16 x 16 terminal bitmap without pixel data
+
+struct Transfer {
+  Harness<> h;
+  Form1& f = h.form;
+  FakeFiles& files = h.fakes.files;
+  FakeDesktop& desktop = h.fakes.desktop;
+
+  Transfer() { f.AppDir = u"/app"; }
+
+  void bitmap(const Text& path, int w, int h) {
+    Bytes b{'D', 'O', 'T', 0, static_cast<std::uint8_t>(w), 0, static_cast<std::uint8_t>(h)};
+    b.resize(7 + (w * h + 7) / 8, 0x5A);
+    SaveImageFile(files, path, encodeBase64(b));
+  }
+  void showMail(const Text& melody, const Text& image) {
+    f.MailStore.MailText[3] = u"text";
+    f.MailStore.MailMelody[3] = melody;
+    f.MailStore.MailImage[3] = image;
+    f.BrowseIndex = 3;
+    f.PendingCmd = PC::MailBrowse;
+  }
+  // What the loaders make of `paths`, in order, as the expected pool.
+  std::vector<Text> loaded(const std::vector<Text>& paths, bool melody) {
+    std::vector<Text> pool;
+    for (const Text& p : paths) {
+      Text entry;
+      EXPECT_TRUE(melody ? LoadMelodyFile(files, p, entry) : LoadImageFile(files, p, entry));
+      pool.push_back(entry);
+    }
+    return pool;
+  }
+};
+
+TEST(TransferFiles, DialogsAndSaving) {
+  struct Case {
+    void (Form1::*command)();
+    Text title, filter;
+    std::int32_t flags;
+    bool save;
+    std::optional<Text> chosen;
+    Text working;  // saves: the file copied to the chosen path
+  };
+  const Case cases[] = {
+      {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
+       true, u"/op/a.mmd", u"/app\\melody.mmd"},
+      {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
+       true, std::nullopt, u"/app\\melody.mmd"},
+      {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
+       u"/op/a.bmp", u"/app\\Image.bmp"},
+      {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
+       std::nullopt, u"/app\\Image.bmp"},
+      {&Form1::CMLOADMMD_Click, u"メロディー読込み", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4096,
+       false, std::nullopt, u""},
+      {&Form1::CMLOADIMG_Click, u"イメージ読込み", u"ビットマップファイル(*.bmp)|*.bmp", 4096,
+       false, std::nullopt, u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled"));
+    Transfer t;
+    t.showMail(u"<MEL=T120>cde", kImage16);
+    t.desktop.dialogAnswers.push_back(c.chosen);
+    (t.f.*c.command)();
+    ASSERT_EQ(t.desktop.dialogs.size(), 1u);
+    EXPECT_EQ(t.desktop.dialogs[0].title, c.title);
+    EXPECT_EQ(t.desktop.dialogs[0].filter, c.filter);
+    EXPECT_EQ(t.desktop.dialogs[0].flags, c.flags);
+    EXPECT_EQ(t.desktop.dialogIsSave, std::vector<bool>{c.save});
+    if (!c.save) continue;
+    const auto working = t.files.readBytes(c.working);
+    EXPECT_TRUE(working && !working->empty());
+    EXPECT_EQ(t.files.writeLog().size(), c.chosen ? 2u : 1u);
+    if (c.chosen) {
+      EXPECT_EQ(t.files.readBytes(*c.chosen), working);
+    }
+  }
+}
+
+TEST(TransferFiles, FileMenuEnablesTheSaveItemsForTheShownMail) {
+  struct Case {
+    PC pending;
+    Text melody, image;
+    bool saveMelody, saveImage;
+  };
+  const Case cases[] = {{PC::MailBrowse, u"<MEL=a>", u"", true, false},
+                        {PC::MailBrowse, u"", kImage16, false, true},
+                        {PC::MailBrowse, u"<MEL=a>", kImage16, true, true},
+                        {PC::NoPending, u"<MEL=a>", kImage16, false, false},
+                        {PC::MailDeleteMenu, u"<MEL=a>", kImage16, false, false}};
+  for (const Case& c : cases) {
+    Transfer t;
+    t.showMail(c.melody, c.image);
+    t.f.PendingCmd = c.pending;
+    t.f.CMSAVEMMD.enabled = !c.saveMelody;
+    t.f.CMSAVEIMG.enabled = !c.saveImage;
+    t.f.CMFILE_Click();
+    EXPECT_EQ(t.f.CMSAVEMMD.enabled, c.saveMelody);
+    EXPECT_EQ(t.f.CMSAVEIMG.enabled, c.saveImage);
+  }
+}
+
+// A menu load replaces entry 0 and keeps the count; a failure or a cancel
+// withdraws the whole offer of its kind.
+TEST(TransferFiles, LoadDialogs) {
+  struct Case {
+    const char* name;
+    bool melody;
+    std::optional<Text> chosen;
+    bool loads;
+  };
+  const Case cases[] = {{"melody", true, u"/m/good.mmd", true},
+                        {"lower-case mark", true, u"/m/bad.mmd", false},
+                        {"missing melody", true, u"/m/none.mmd", false},
+                        {"melody cancelled", true, std::nullopt, false},
+                        {"16 x 16 image", false, u"/m/small.bmp", true},
+                        {"120 x 50 image", false, u"/m/wide.bmp", false},
+                        {"image cancelled", false, std::nullopt, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transfer t;
+    t.files.writeText(u"/m/good.mmd", u"<MEL=T100>ab\r\nmore\r\n");
+    t.files.writeText(u"/m/bad.mmd", u"<mel=T100>ab\r\n");
+    t.bitmap(u"/m/small.bmp", 16, 16);
+    t.bitmap(u"/m/wide.bmp", 120, 50);
+    auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
+    auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
+    pool = {u"old0", u"old1"};
+    count = 5;
+    t.f.Text4.text = kNote;
+    t.f.Image1 = {u"/m/old.bmp", 1};
+    t.desktop.dialogAnswers.push_back(c.chosen);
+    (t.f.*(c.melody ? &Form1::CMLOADMMD_Click : &Form1::CMLOADIMG_Click))();
+    const Text entry = c.loads ? t.loaded({*c.chosen}, c.melody)[0] : Text();
+    EXPECT_EQ(std::vector<Text>(pool.begin(), pool.begin() + 2),
+              (std::vector<Text>{entry, u"old1"}));
+    EXPECT_EQ(count, c.loads ? 5 : 0);
+    if (c.melody) {
+      EXPECT_EQ(t.f.Text4.text, c.loads ? kNote : u"");
+    } else {
+      EXPECT_EQ(t.f.Image1.picturePath, c.loads ? *c.chosen : u"");
+      EXPECT_EQ(t.f.Image1.loads, 2u);
+    }
+  }
+}
+
+std::vector<Text> numbered(const char16_t* ext, int n) {
+  std::vector<Text> paths;
+  for (int i = 1; i <= n; ++i) paths.push_back(u"/d/f" + decimal(i) + ext);
+  return paths;
+}
+
+// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, names with
+// "dir" are folders, every other ".mmd"/".bmp" file is good.
+TEST(TransferFiles, Drops) {
+  struct Case {
+    const char* name;
+    bool melody;
+    std::vector<Text> dropped, taken;
+  };
+  const auto twelveM = numbered(u".mmd", 12), twelveB = numbered(u".bmp", 12);
+  const Case cases[] = {
+      {"twelve melodies", true, twelveM, numbered(u".mmd", 10)},
+      {"bad second melody", true, {u"/d/f1.mmd", u"/d/bad.mmd", u"/d/f3.mmd"}, {}},
+      {"folder and upper case",
+       true,
+       {u"/d/dir.mmd", u"/d/A.MMD", u"/d/b.Mmd"},
+       {u"/d/A.MMD", u"/d/b.Mmd"}},
+      {"mark anywhere in the path", true, {u"/d/x.MMD/song", u"/d/f1.txt"}, {u"/d/x.MMD/song"}},
+      {"no melody file", true, {u"/d/f1.bmp", u"/d/readme.txt"}, {}},
+      {"twelve images", false, twelveB, numbered(u".bmp", 10)},
+      {"images among others",
+       false,
+       {u"/d/A.BMP", u"/d/f1.mmd", u"/d/dir.bmp", u"/d/f2.bmp"},
+       {u"/d/A.BMP", u"/d/f2.bmp"}},
+      {"too wide image", false, {u"/d/f1.bmp", u"/d/wide.bmp"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transfer t;
+    int size = 8;
+    for (const Text& p : c.dropped) {
+      if (p.find(u"dir") != Text::npos) {
+        t.files.addDirectory(p);
+      } else if (p == u"/d/wide.bmp") {
+        t.bitmap(p, 120, 50);
+      } else if (c.melody) {
+        t.files.writeText(p, p == u"/d/bad.mmd" ? u"hello" : u"<MEL=" + p + u">");
+      } else {
+        t.bitmap(p, ++size, 8);
+      }
+    }
+    auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
+    auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
+    pool = {u"old0", u"old1", u"old2"};
+    count = 3;
+    t.f.Text4.text = kNote;
+    t.f.Image1.picturePath = u"/d/old.bmp";
+    if (c.melody) {
+      t.f.Text4_OLEDragDrop(c.dropped);
+    } else {
+      t.f.Image1_OLEDragDrop(c.dropped);
+    }
+    const auto want = t.loaded(c.taken, c.melody);
+    EXPECT_EQ(count, static_cast<std::int16_t>(want.size()));
+    EXPECT_EQ(std::vector<Text>(pool.begin(), pool.begin() + want.size()), want);
+    EXPECT_EQ(pool[0].empty(), want.empty());
+    if (c.melody) {
+      EXPECT_EQ(t.f.Text4.text, want.empty() ? u"" : kNote);
+    } else {
+      EXPECT_EQ(t.f.Image1.picturePath, want.empty() ? u"" : c.taken.back());
+    }
+  }
+}
+
+TEST(HelpMenu, OpensTheHelpFileAndTheAboutBox) {
+  Transfer t;
+  t.f.CMHELPMENU_Click();
+  t.f.CMINFO_Click();
+  EXPECT_EQ(t.desktop.helpOpened, std::vector<Text>{u"/app\\Tavixsv.hlp"});
+  EXPECT_EQ(t.desktop.aboutShown, 1);
+}
+
+}  // namespace
+}  // namespace ondrix

@@ -1,0 +1,357 @@
+// What only the toolkit does for the operator's features: file drops, the
+// preview window, the about box, the File menu, the player, the wiring.
+#include <gmock/gmock.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include "fakes.h"
+#include "platform/qt/form1_window.h"
+#include "platform/qt/form2_window.h"
+#include "platform/qt/form_help_window.h"
+#include "platform/qt/qt_desktop.h"
+#include "platform/qt/qt_files.h"
+#include "platform/qt/qt_text.h"
+#include "state/form1.h"
+
+namespace ondrix {
+namespace {
+
+// A bitmap whose pixels depend on `seed`, so two pictures of one size differ.
+QImage picture(int w, int h, int seed) {
+  QImage image(w, h, QImage::Format_Mono);
+  image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) image.setPixel(x, y, (x + y * seed) % 3 == 0 ? 1 : 0);
+  }
+  return image;
+}
+
+QImage shown(const QLabel* label) {
+  return label->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Drags the files onto the widget and drops them as the file manager would;
+// false when the widget refuses the drag.
+bool dropFiles(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+// The main window on a Form1 with real files in a temporary directory.
+struct OperatorWindowTest : ::testing::Test {
+  QTemporaryDir dir;
+  FakeSerialLine serial;
+  FakeTimer timer1, timer2;
+  FakeClock clock;
+  QtFiles files{toText(dir.path())};
+  FakeDesktop desktop;
+  Form1 form{{serial, timer1, timer2, clock, files, desktop}};
+  std::unique_ptr<Form1Window> window;
+
+  void SetUp() override {
+    form.Form_Load();
+    window = std::make_unique<Form1Window>(form);
+  }
+  template <typename W = QWidget>
+  W* widget(const char* name) {
+    return window->findChild<W*>(QString::fromLatin1(name));
+  }
+  QString file(const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << qPrintable(name);
+    f.write(bytes);
+    return f.fileName();
+  }
+};
+
+TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
+  QList<QUrl> melodies;
+  for (const char* name : {"b.mmd", "a tune.MMD", "c.mmd"}) {
+    melodies << QUrl::fromLocalFile(
+        file(QString::fromLatin1(name), QByteArray("<MEL=") + name + "\r\nx"));
+  }
+  // The desktop delivers drags only to widgets that accept drops.
+  EXPECT_TRUE(widget("Text4")->acceptDrops() && widget("Image1")->acceptDrops());
+  ASSERT_TRUE(dropFiles(widget("Text4"), melodies));
+  EXPECT_EQ(form.MelodyCount, 3);
+  EXPECT_EQ(std::vector<Text>(form.MelodyPool.begin(), form.MelodyPool.begin() + 3),
+            (std::vector<Text>{u"<MEL=b.mmd", u"<MEL=a tune.MMD", u"<MEL=c.mmd"}));
+  EXPECT_EQ(widget<QLineEdit>("Text4")->text(), QStringLiteral(u"♪"));
+
+  QList<QUrl> images;
+  for (int i = 0; i < 3; ++i) {
+    const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(i));
+    ASSERT_TRUE(picture(10 + i, 8, i + 1).save(path, "BMP"));
+    images << QUrl::fromLocalFile(path);
+  }
+  ASSERT_TRUE(dropFiles(widget("Image1"), images));
+  EXPECT_EQ(form.ImageCount, 3);
+  // The picture box shows the last bitmap taken.
+  EXPECT_EQ(shown(widget<QLabel>("Image1")),
+            picture(12, 8, 3).convertToFormat(QImage::Format_RGB32));
+
+  // Only local files are taken; a drag without any is refused.
+  EXPECT_FALSE(dropFiles(widget("Text4"), {QUrl(QStringLiteral("https://example.org/x.mmd"))}));
+  EXPECT_EQ(form.MelodyCount, 3);
+  widget<QPushButton>("ClsBtn2")->click();
+  EXPECT_TRUE(widget<QLabel>("Image1")->pixmap().isNull());
+  EXPECT_TRUE(widget<QLineEdit>("Text4")->text().isEmpty());
+}
+
+TEST_F(OperatorWindowTest, FileMenuEnablesTheSaveItemsOfTheMailShownWhenOpened) {
+  struct {
+    PendingCmdCode pending;
+    bool hasMelody, hasImage, saveMelody, saveImage;
+  } const cases[] = {{PendingCmdCode::MailBrowse, true, false, true, false},
+                     {PendingCmdCode::MailBrowse, false, true, false, true},
+                     {PendingCmdCode::NoPending, true, true, false, false}};
+  auto* menu = window->findChild<QMenu*>(QStringLiteral("CMFILE"));
+  form.BrowseIndex = 3;
+  form.MailStore.MailText[3] = u"text";
+  for (const auto& c : cases) {
+    form.PendingCmd = c.pending;
+    form.MailStore.MailMelody[3] = c.hasMelody ? u"<MEL=x" : u"";
+    form.MailStore.MailImage[3] = c.hasImage ? u"RE9U" : u"";
+    menu->popup(QPoint(0, 0));
+    EXPECT_EQ(widget<QAction>("CMSAVEMMD")->isEnabled(), c.saveMelody);
+    EXPECT_EQ(widget<QAction>("CMSAVEIMG")->isEnabled(), c.saveImage);
+    menu->hide();
+  }
+}
+
+// Every key and item reaches its handler; each row shows one effect of it.
+TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
+  form.LineState = LineStateCode::Idle;
+  for (const char* key : {"NumBtn0", "NumBtn3", "NumBtn10", "NumBtn11"}) {
+    widget<QPushButton>(key)->click();
+  }
+  EXPECT_EQ(widget<QPlainTextEdit>("Text3")->toPlainText(), QStringLiteral("03*#\n"));
+  widget<QPushButton>("ConnBtn")->click();
+  EXPECT_EQ(serial.written(), Text(u"atdv03*#\r"));
+  widget<QPushButton>("CutBtn")->click();
+  EXPECT_EQ(serial.written(), Text(u"atdv03*#\rat"));
+  form.PendingCmd = PendingCmdCode::NoPending;
+  widget<QPushButton>("ReDialBtn")->click();
+  EXPECT_EQ(form.DialNumber, u"03*#");
+  widget<QPushButton>("CutBtn")->click();
+  widget<QPushButton>("FuncBtn")->setEnabled(true);
+  widget<QPushButton>("FuncBtn")->click();
+  EXPECT_EQ(form.PendingCmd, PendingCmdCode::FuncMenu);
+  widget<QPushButton>("CutBtn")->click();
+  for (const char* browse : {"UpBtn", "DownBtn"}) {
+    form.Text3.text.clear();
+    widget<QPushButton>(browse)->click();
+    EXPECT_EQ(form.Text3.text.substr(0, 11), u"受信メールはありません") << browse;
+  }
+  widget<QAction>("CMLOADMMD")->trigger();
+  widget<QAction>("CMLOADIMG")->trigger();
+  ASSERT_EQ(desktop.dialogs.size(), 2u);
+  EXPECT_EQ(desktop.dialogs[1].title, u"イメージ読込み");
+  widget<QAction>("CMHELPMENU")->trigger();
+  EXPECT_EQ(desktop.helpOpened.size(), 1u);
+  widget<QAction>("CMINFO")->trigger();
+  EXPECT_EQ(desktop.aboutShown, 1);
+}
+
+TEST_F(OperatorWindowTest, RedialKeyShowsASixteenPixelTwoColourPicture) {
+  const QImage icon = widget<QPushButton>("ReDialBtn")->icon().pixmap(16, 16).toImage();
+  ASSERT_EQ(icon.size(), QSize(16, 16));
+  QSet<QRgb> colours;
+  for (int i = 0; i < 16 * 16; ++i) colours.insert(icon.pixel(i % 16, i / 16));
+  EXPECT_EQ(colours.size(), 2);
+}
+
+// Preview and about box over a plain owner window placed where a case says.
+struct DesktopWindowsTest : ::testing::Test {
+  QTemporaryDir dir;
+  QWidget owner;
+  QtDesktop desktop;
+
+  void SetUp() override {
+    desktop.setOwner(&owner);
+    owner.show();
+  }
+  void place(const QRect& r) {
+    owner.setGeometry(r);
+    QApplication::processEvents();
+  }
+  // The rule both windows are placed by, on outer rectangles.
+  static QPoint centred(const QRect& ownerFrame, const QSize& frame) {
+    return {ownerFrame.x() + (ownerFrame.width() - frame.width()) / 2,
+            ownerFrame.y() + (ownerFrame.height() - frame.height()) / 2};
+  }
+};
+
+TEST_F(DesktopWindowsTest, PreviewFitsThePictureAndIsCentredOverTheMainWindow) {
+  struct {
+    QRect owner;
+    QSize picture;
+  } const cases[] = {{{100, 50, 300, 200}, {96, 64}},
+                     // Larger than the owner: negative odd halves truncate towards zero.
+                     {{500, 400, 41, 31}, {95, 63}},
+                     {{20, 30, 335, 325}, {96, 64}}};
+  const QString path = dir.filePath(QStringLiteral("Image.bmp"));
+  Form2Window* first = nullptr;
+  int seed = 1;
+  for (const auto& c : cases) {
+    place(c.owner);
+    // Rewritten at once under the same name: the new picture must show.
+    const QImage image = picture(c.picture.width(), c.picture.height(), ++seed);
+    ASSERT_TRUE(image.save(path, "BMP"));
+    desktop.showPreview(toText(path));
+    Form2Window* preview = desktop.preview();
+    ASSERT_NE(preview, nullptr);
+    if (first == nullptr) first = preview;
+    EXPECT_EQ(preview, first) << "one window, reused";
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_FALSE(preview->isModal());
+    EXPECT_EQ(preview->windowTitle(), QStringLiteral(u"イメージ"));
+    EXPECT_EQ(preview->size(), c.picture);
+    auto* box = preview->findChild<QLabel*>(QStringLiteral("Image1"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->geometry(), QRect(QPoint(0, 0), c.picture));
+    EXPECT_EQ(shown(box), image.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(preview->frameGeometry().topLeft(),
+              centred(owner.frameGeometry(), preview->frameGeometry().size()));
+  }
+}
+
+TEST_F(DesktopWindowsTest, AboutBoxDisablesTheMainWindowUntilClosedEitherWay) {
+  struct {
+    const char* how;
+    QRect owner;
+  } const cases[] = {{"ok", {100, 100, 335, 325}}, {"close", {300, 10, 120, 90}}};
+  FormHelpWindow* previous = nullptr;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    place(c.owner);
+    desktop.showAbout();
+    QPointer<FormHelpWindow> about = desktop.about();
+    ASSERT_NE(about, nullptr);
+    EXPECT_NE(about.data(), previous) << "a new box after the last was closed";
+    previous = about.data();
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(owner.isEnabled());
+    EXPECT_TRUE(about->isEnabled());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(about->windowTitle(), QStringLiteral(u"このプログラムについて"));
+    EXPECT_EQ(about->size(), QSize(213, 130));
+    const std::pair<const char*, QString> texts[] = {
+        {"Label1", QStringLiteral("Ondrix Server")},
+        {"Label2", QStringLiteral("Ver1.50 by Hesket")},
+        {"Command1", QStringLiteral(u"ＯＫ")}};
+    for (const auto& [name, text] : texts) {
+      QWidget* w = about->findChild<QWidget*>(QString::fromLatin1(name));
+      ASSERT_NE(w, nullptr) << name;
+      EXPECT_EQ(w->property("text").toString(), text) << name;
+    }
+    EXPECT_EQ(about->findChild<QWidget*>(QStringLiteral("Command1"))->geometry(),
+              QRect(56, 96, 97, 25));
+    EXPECT_EQ(about->frameGeometry().topLeft(),
+              centred(owner.frameGeometry(), about->frameGeometry().size()));
+
+    if (std::string(c.how) == "ok") {
+      about->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    } else {
+      about->close();
+    }
+    EXPECT_TRUE(owner.isEnabled());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(about, nullptr);
+  }
+}
+
+TEST(DesktopDialogs, TitleFilterAndModeAsSetAndTheChosenPathOrNothing) {
+  QTemporaryDir dir;
+  QFile(dir.filePath(QStringLiteral("a.mmd"))).open(QIODevice::WriteOnly);
+  struct {
+    FileDialogSpec spec;
+    QString filter;
+    const char* choose;  // nullptr: cancel
+  } const cases[] = {
+      {{u"メロディー読込み", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4096},
+       QStringLiteral(u"TAVIXメロディーファイル(*.mmd)"),
+       "a.mmd"},
+      {{u"x", u"Melodies|*.mmd;*.mid", 4}, QStringLiteral("Melodies (*.mmd *.mid)"), nullptr},
+  };
+  QtDesktop desktop;
+  for (const bool save : {false, true}) {
+    for (const auto& c : cases) {
+      QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->windowTitle(), toQString(c.spec.title));
+        EXPECT_EQ(d->nameFilters(), QStringList{c.filter});
+        // 4096: the file must exist; a save replaces a file without asking.
+        EXPECT_EQ(d->fileMode() == QFileDialog::ExistingFile, c.spec.flags == 4096);
+        EXPECT_EQ(d->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
+        if (c.choose == nullptr) return d->reject();
+        d->selectFile(dir.filePath(QString::fromLatin1(c.choose)));
+        static_cast<QDialog*>(d)->accept();  // through the public slot
+      });
+      const auto chosen = save ? desktop.saveFileDialog(c.spec) : desktop.openFileDialog(c.spec);
+      EXPECT_EQ(chosen, c.choose == nullptr ? std::optional<Text>()
+                                            : toText(dir.filePath(QString::fromLatin1(c.choose))));
+    }
+  }
+}
+
+// A player that records its arguments, one a line, next to itself.
+TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
+  QTemporaryDir dir;
+  const QString player = dir.filePath(QStringLiteral("my player.sh"));
+  const QString record = dir.filePath(QStringLiteral("args.txt"));
+  QFile script(player);
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write(
+      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\"\n"
+      "mv \"$0.tmp\" \"" +
+      record.toUtf8() + "\"\n");
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("app dir")));
+  const QString melody = dir.filePath(QStringLiteral("app dir/melody.mmd"));
+  QFile(melody).open(QIODevice::WriteOnly);
+
+  QtDesktop desktop;
+  const Text commandLine = u"\"" + toText(player) + u"\" -q \"two words\"";
+  ASSERT_TRUE(desktop.startProgram(commandLine, toText(dir.path()) + u"\\app dir\\melody.mmd"));
+  QElapsedTimer waited;
+  waited.start();
+  while (!QFile::exists(record) && waited.elapsed() < 5000) QThread::msleep(20);
+  QFile out(record);
+  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(out.readAll()),
+            QStringLiteral("-q\ntwo words\n") + melody + QLatin1Char('\n'));
+
+  EXPECT_FALSE(desktop.startProgram(toText(dir.filePath(QStringLiteral("missing"))), u"x"));
+  EXPECT_FALSE(desktop.startProgram(u"  ", u"x"));
+}
+
+}  // namespace
+}  // namespace ondrix

@@ -1,0 +1,60 @@
+#pragma once
+// Scripted calls: what the modem and the calling party send, and every byte
+// the server must send back, step by step.
+#include <string>
+#include <vector>
+
+#include "atml.h"
+
+namespace linesim {
+
+struct Step {
+  enum class Kind {
+    Send,     // `bytes` go to the server after `ms` of pause
+    Expect,   // exactly `bytes` must arrive, within `ms`, not before `earliestMs`
+    Quiet,    // nothing may arrive for `ms`
+    Online,   // the modem connects the line: no echo any more
+    Command,  // the modem is back in command mode: it echoes again
+  };
+  Kind kind;
+  std::string what;  // for the transcript and for reports
+  std::string bytes;
+  int ms = 0;
+  int earliestMs = 0;
+  bool fromCaller = false;  // Send: the calling party rather than the modem
+};
+
+struct Script {
+  std::string name;
+  std::vector<Step> steps;
+};
+
+struct CallOptions {
+  std::string callingId = "0123456789";
+  std::string callingSub;  // empty: the call's own default
+  std::string connectedId = "987";
+  std::string subaddress;  // connected subaddress; empty: the call's own default
+  Offer offer;
+  Mail mail = defaultMail();
+
+  static Mail defaultMail();
+};
+
+// The calls the simulator can play, in the order `usage` lists them.
+const std::vector<std::string>& callNames();
+
+// Builds the named call; false (with `error`) for an unknown name or an offer
+// the server cannot make (more than ten entries of a kind).
+bool makeCall(const std::string& name, const CallOptions& options, Script& script,
+              std::string& error);
+
+// How long the server may take for a reply: it polls every 100 ms, and a
+// loaded machine delays ticks.
+inline constexpr int kReplyLimitMs = 5000;
+// Long enough for the server to have read and judged an item that gets no
+// reply (a few of its 100 ms ticks).
+inline constexpr int kNoReplyMs = 500;
+// The server gives up on an unanswered ring after 40 quiet ticks.
+inline constexpr int kRingCountdownMs = 4000;
+
+}  // namespace linesim

@@ -1,0 +1,129 @@
+#include "control.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace linesim {
+
+namespace {
+
+bool fillAddress(const std::string& path, sockaddr_un& addr, std::string& error) {
+  addr = {};
+  addr.sun_family = AF_UNIX;
+  if (path.size() >= sizeof addr.sun_path) {
+    error = "control socket path too long: " + path;
+    return false;
+  }
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+bool validValue(const std::string& v) { return v.find('\n') == std::string::npos; }
+
+}  // namespace
+
+std::string controlPath(const std::string& dir, int port) {
+  return dir + "/COM" + std::to_string(port) + ".linesim";
+}
+
+std::string encodeRequest(const std::string& call, const CallOptions& o) {
+  std::string out = "call " + call + "\n";
+  for (const std::string& m : o.offer.melodies) out += "melody " + m + "\n";
+  for (const std::string& i : o.offer.images) out += "image " + i + "\n";
+  if (!o.subaddress.empty()) out += "sub " + o.subaddress + "\n";
+  if (!o.callingSub.empty()) out += "callingsub " + o.callingSub + "\n";
+  out += "calling " + o.callingId + "\n";
+  return out + "\n";
+}
+
+bool decodeRequest(const std::string& text, std::string& call, CallOptions& o, std::string& error) {
+  std::istringstream in(text);
+  std::string line;
+  call.clear();
+  while (std::getline(in, line) && !line.empty()) {
+    const std::size_t blank = line.find(' ');
+    const std::string key = line.substr(0, blank);
+    const std::string value = blank == std::string::npos ? "" : line.substr(blank + 1);
+    if (key == "call") {
+      call = value;
+    } else if (key == "melody") {
+      o.offer.melodies.push_back(value);
+    } else if (key == "image") {
+      o.offer.images.push_back(value);
+    } else if (key == "sub") {
+      o.subaddress = value;
+    } else if (key == "calling") {
+      o.callingId = value;
+    } else if (key == "callingsub") {
+      o.callingSub = value;
+    } else {
+      error = "unknown request line: " + line;
+      return false;
+    }
+  }
+  if (call.empty()) {
+    error = "the request names no call";
+    return false;
+  }
+  return true;
+}
+
+int listenControl(const std::string& path, std::string& error) {
+  sockaddr_un addr{};
+  if (!fillAddress(path, addr, error)) return -1;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    if (!S_ISSOCK(st.st_mode)) {
+      error = path + " exists and is not a socket; not replacing it";
+      return -1;
+    }
+    ::unlink(path.c_str());  // left by a simulator that did not stop cleanly
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(fd, 4) != 0) {
+    error = "control socket " + path + ": " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int connectControl(const std::string& path, std::string& error) {
+  sockaddr_un addr{};
+  if (!fillAddress(path, addr, error)) return -1;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    error = "no line simulator answers at " + path + " (" + std::strerror(errno) +
+            "); start one first, e.g. with scripts/run.sh";
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool readElement(const std::string& path, std::string& element, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + path;
+    return false;
+  }
+  std::stringstream s;
+  s << in.rdbuf();
+  element = s.str();
+  while (!element.empty() && (element.back() == '\n' || element.back() == '\r')) element.pop_back();
+  if (!validValue(element)) {
+    error = path + " holds more than one line; an offered element is one line";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace linesim
