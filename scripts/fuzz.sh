@@ -35,7 +35,7 @@ for t in "${targets[@]}"; do
   dict=()
   if [[ -f fuzz/$t.dict ]]; then dict=(-dict="fuzz/$t.dict"); fi
   rc=0
-  "$build_dir/bin/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=10 \
+  "$build_dir/bin/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=25 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$work" "fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
