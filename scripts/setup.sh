@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-apps imagemagick
+  desktop-file-utils dpkg-dev
 )
 
 missing=()
