@@ -1,7 +1,7 @@
 # What `cmake --install` puts on a system: the server and the line simulator,
-# the desktop entry, the icon in the theme's sizes and a manual page for each
-# program. The test build of the server (ondrix-server-scripted) carries the
-# test hooks and is never installed.
+# the desktop entry, the icon in the theme's sizes, a manual page for each
+# program and the operator's guide. The test build of the server
+# (ondrix-server-scripted) carries the test hooks and is never installed.
 include(GNUInstallDirs)
 
 set(ONDRIX_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
@@ -37,6 +37,14 @@ foreach(page IN LISTS ONDRIX_MAN_PAGES)
 endforeach()
 add_custom_target(ondrix_man_pages ALL DEPENDS ${ONDRIX_MAN_OUTPUTS})
 install(FILES ${ONDRIX_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The operator's guide with its screenshots, where Debian keeps a package's
+# documents.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ondrix-server)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ondrix-server
+        FILES_MATCHING PATTERN "*.png")
 
 # An install into a temporary prefix holds exactly the files above.
 add_test(NAME install_into_prefix

@@ -1,6 +1,6 @@
 # Installs the build into a fresh PREFIX and checks what arrives there:
-# exactly the programs, the desktop entry, the icons and the manual pages,
-# each in a usable form. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P this
+# exactly the programs, the desktop entry, the icons, the manual pages and
+# the guide, each in a usable form. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P this
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -13,6 +13,10 @@ set(expected
   bin/ondrix-linesim
   bin/ondrix-server
   share/applications/ondrix-server.desktop
+  share/doc/ondrix-server/guide.md
+  share/doc/ondrix-server/images/about.png
+  share/doc/ondrix-server/images/main.png
+  share/doc/ondrix-server/images/preview.png
   share/icons/hicolor/scalable/apps/ondrix-server.svg
   share/man/man1/ondrix-linesim.1.gz
   share/man/man1/ondrix-server.1.gz)
