@@ -13,6 +13,6 @@ cmake --build "$build_dir" --target ondrix-server ondrix-linesim ondrix_man_page
 rm -f "$build_dir"/ondrix-server_*.deb
 (cd "$build_dir" && cpack -G DEB)
 deb=$(ls "$build_dir"/ondrix-server_*.deb)
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 dpkg-deb --contents "$deb"
 echo "package: $deb"

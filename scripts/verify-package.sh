@@ -45,7 +45,7 @@ in_root desktop-file-validate "$entry" && echo "verify: desktop-file-validate $e
 command=$(in_root sed -n 's/^Exec=//p' "$entry")
 echo "verify: the desktop entry starts: $command"
 
-in_root id operator >/dev/null 2>&1 || in_root useradd -m -s /bin/bash operator
+in_root id desk >/dev/null 2>&1 || in_root useradd -m -s /bin/bash desk
 cat >"$root/tmp/close-window.py" <<'PY'
 # Sends WM_DELETE_WINDOW to the window titled argv[1], as its close button does.
 import sys, time
@@ -73,13 +73,13 @@ found[0].send_event(ev, event_mask=X.NoEventMask)
 d.flush()
 print("closed the window", title)
 PY
-data="/home/operator/.local/share/Ondrix Server"
+data="/home/desk/.local/share/Ondrix Server"
 in_root rm -rf "$data"
-in_root runuser -u operator -- env HOME=/home/operator xvfb-run -a -s "-screen 0 1024x768x24" \
+in_root runuser -u desk -- env HOME=/home/desk xvfb-run -a -s "-screen 0 1024x768x24" \
   bash -c "$command & pid=\$!; sleep 4; kill -0 \$pid && echo 'verify: the server is running'; \
            python3 /tmp/close-window.py 'Ondrix Server'; wait \$pid; echo \"verify: the server exited with \$?\""
 
-echo "verify: files of the operator's server:"
+echo "verify: files of the server run by desk:"
 in_root ls -l "$data"
 in_root ls /usr/bin | grep -iE 'amp\.dat|brellin\.ini' && echo "verify: FILES IN /usr/bin" || echo "verify: nothing written to /usr/bin"
 in_root od -c "$data/brellin.ini" | head -8
