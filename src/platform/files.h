@@ -24,6 +24,16 @@ class Files {
   virtual std::optional<Bytes> readBytes(const Text& path) = 0;
   virtual bool writeBytes(const Text& path, const Bytes& bytes) = 0;
 
+  // The working copies of the last mail's melody and picture: replaced
+  // atomically too, but not flushed to the disk first. They can always be
+  // made again from the store, and the flush costs more than the write.
+  virtual bool writeWorkingText(const Text& path, const Text& text) {
+    return writeText(path, text);
+  }
+  virtual bool writeWorkingBytes(const Text& path, const Bytes& bytes) {
+    return writeBytes(path, bytes);
+  }
+
   // Copies, replacing an existing target.
   virtual bool copy(const Text& from, const Text& to) = 0;
   virtual bool exists(const Text& path) = 0;

@@ -12,7 +12,7 @@ const Text kMelodyMark = u"<MEL=";
 }  // namespace
 
 void SaveMelodyFile(Files& files, const Text& path, const Text& melody) {
-  files.writeText(path, melody + CRLF);
+  files.writeWorkingText(path, melody + CRLF);
 }
 
 bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
@@ -26,7 +26,7 @@ bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
 }
 
 void SaveImageFile(Files& files, const Text& path, const Text& image) {
-  files.writeBytes(path, bitmapFileFromTerminal(decodeBase64Tolerant(image)));
+  files.writeWorkingBytes(path, bitmapFileFromTerminal(decodeBase64Tolerant(image)));
 }
 
 bool LoadImageFile(Files& files, const Text& path, Text& element) {

@@ -56,6 +56,12 @@ void LoadMailStore(Files& files, const Text& path, MailStoreArrays& store) {
 
 bool SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store) {
   QuotedFieldWriter out;
+  std::size_t size = 32;
+  for (int i = 1; i <= kMailSlots; ++i) {
+    size += store.MailCaller[i].size() + store.MailText[i].size() + store.MailTime[i].size() +
+            store.MailMelody[i].size() + store.MailImage[i].size() + 16;
+  }
+  out.reserve(size);
   for (const std::int32_t n : {0, std::int32_t{kMailSlots}, kFieldsWritten, 0}) {
     out.headerNumber(n);
     out.endLine();

@@ -54,6 +54,8 @@ class QuotedFieldWriter {
   void endLine();
 
   const Text& content() const { return out_; }
+  // Room for `characters` more, so a large file is built without regrowing.
+  void reserve(std::size_t characters) { out_.reserve(out_.size() + characters); }
 
  private:
   void separate();

@@ -68,33 +68,47 @@ void encodeRun(QStringEncoder& enc, QStringView run, QByteArray& out) {
   for (qsizetype i = 0; i < run.size(); ++i) out += encodeOne(enc, run.sliced(i, 1));
 }
 
+// A run of characters from 0x80 on: surrogate pairs are one character each,
+// a lone half is no character at all.
+void encodeWide(QStringEncoder& enc, QStringView text, QByteArray& out) {
+  qsizetype start = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (!QChar::isSurrogate(c)) continue;
+    encodeRun(enc, text.sliced(start, i - start), out);
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text[i + 1].unicode())) {
+      out += encodeOne(enc, text.sliced(i, 2));
+      ++i;
+    } else {
+      out += '?';
+    }
+    start = i + 1;
+  }
+  encodeRun(enc, text.sliced(start), out);
+}
+
 }  // namespace
 
 QByteArray encodeCp932(QStringView text) {
   QStringEncoder enc(kCodecName, QStringConverter::Flag::Stateless);
   QByteArray out;
   out.reserve(text.size() * 2);
-  qsizetype start = 0;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i].unicode();
-    const bool surrogate = QChar::isSurrogate(c);
-    if (!isSwappedControl(c) && !surrogate) continue;
-    encodeRun(enc, text.sliced(start, i - start), out);
-    if (surrogate) {
-      // A pair is one character; a lone half is no character at all.
-      if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-          QChar::isLowSurrogate(text[i + 1].unicode())) {
-        out += encodeOne(enc, text.sliced(i, 2));
-        ++i;
-      } else {
-        out += '?';
-      }
-    } else {
-      out += static_cast<char>(c);
+  qsizetype i = 0;
+  while (i < text.size()) {
+    // Every character below 0x80 is its own byte (the converter would swap
+    // a few controls), and most of a store is Base64 text: such runs are
+    // copied without the converter.
+    qsizetype j = i;
+    while (j < text.size() && text[j].unicode() < 0x80) {
+      out += static_cast<char>(text[j].unicode());
+      ++j;
     }
-    start = i + 1;
+    i = j;
+    while (j < text.size() && text[j].unicode() >= 0x80) ++j;
+    encodeWide(enc, text.sliced(i, j - i), out);
+    i = j;
   }
-  encodeRun(enc, text.sliced(start), out);
   return out;
 }
 

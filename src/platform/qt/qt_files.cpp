@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/qt/qt_cp932.h"
 #include "platform/qt/qt_text.h"
@@ -44,8 +46,30 @@ std::optional<QByteArray> readAll(const QString& native) {
 }
 
 // Writes a temporary file beside the target and renames it over the target,
-// so a failure at any point leaves the old file as it was.
-bool replaceWith(const QString& native, const QByteArray& data) {
+// so a failure at any point leaves the old file as it was. Unless `synced` is
+// false, the data is on the disk before the rename, so not even a power cut
+// can leave an empty file where the mail store was.
+bool replaceWith(const QString& native, const QByteArray& data, bool synced = true) {
+  if (!synced) {
+    // A plain file, so it gets the usual permissions (a temporary file's
+    // are the owner's only); the process id keeps two servers apart.
+    const QString temp =
+        native + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
+    QFile::remove(temp);  // left over from a process that was killed
+    QFile file(temp);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+        file.write(data) != data.size() || !file.flush()) {
+      file.close();
+      QFile::remove(temp);
+      return false;
+    }
+    file.close();
+    std::error_code ec;
+    std::filesystem::rename(QFile::encodeName(temp).toStdString(),
+                            QFile::encodeName(native).toStdString(), ec);
+    if (ec) QFile::remove(temp);
+    return !ec;
+  }
   QSaveFile file(native);
   if (!file.open(QIODevice::WriteOnly)) return false;
   if (file.write(data) != data.size()) {
@@ -88,7 +112,17 @@ std::optional<Text> QtFiles::readText(const Text& path) {
 }
 
 bool QtFiles::writeText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path), encodeCp932(toQString(text)));
+  return replaceWith(nativePath(path), encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))));
+}
+
+bool QtFiles::writeWorkingText(const Text& path, const Text& text) {
+  return replaceWith(nativePath(path), encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))), /*synced=*/false);
+}
+
+bool QtFiles::writeWorkingBytes(const Text& path, const Bytes& bytes) {
+  const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<qsizetype>(bytes.size()));
+  return replaceWith(nativePath(path), data, /*synced=*/false);
 }
 
 std::optional<Bytes> QtFiles::readBytes(const Text& path) {

@@ -19,6 +19,8 @@ class QtFiles : public Files {
   bool writeText(const Text& path, const Text& text) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
+  bool writeWorkingText(const Text& path, const Text& text) override;
+  bool writeWorkingBytes(const Text& path, const Bytes& bytes) override;
   bool copy(const Text& from, const Text& to) override;
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;
