@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test. A second,
 # Qt-free build of the core runs the core tests under the address and
-# undefined-behaviour sanitizers; it also proves the core needs no Qt.
+# undefined-behaviour sanitizers; it also proves the core needs no Qt. Last,
+# the fuzz targets run for a bounded time each (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -18,5 +19,7 @@ cmake --build "$core_dir" --target ondrix_core_tests
 echo "core tests without Qt, under sanitizers:"
 "$core_dir/bin/ondrix_core_tests" --gtest_brief=1
 
-cd "$build_dir"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
+(cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2)
+
+echo "fuzz targets under sanitizers, ${ONDRIX_FUZZ_SECONDS:-30} s each:"
+bash scripts/fuzz.sh

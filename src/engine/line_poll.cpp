@@ -9,6 +9,14 @@ bool isLineEnd(char16_t c) { return c == CR || c == LF; }
 
 }  // namespace
 
+struct Form1::PollTickMemo {
+  // The identification ran in this tick and no line has been collected
+  // since; it then left RxLineCount and LineState as below.
+  bool identified = false;
+  std::int16_t identifiedLines = 0;
+  LineStateCode identifiedState = LineStateCode::Stopped;
+};
+
 void Form1::Timer1_Timer() {
   if (!MSComm1.isOpen() || MSComm1.pendingInput() < 1) {
     // Only quiet ticks count, so ReplyTimer measures silence on the line.
@@ -35,6 +43,7 @@ void Form1::Timer1_Timer() {
   // the buffer is brought up to date before it runs.
   std::size_t consumed = 0;
   Text line;
+  PollTickMemo memo;
   // Another "OK" to the own-number query, with nothing collected or changed
   // since one was judged, would only show the same reply again at the cost
   // of copying it (up to a full buffer per line): it is judged once a tick.
@@ -55,7 +64,7 @@ void Form1::Timer1_Timer() {
         RxLineCount == ownNumberLines) {
       continue;
     }
-    handleResultLine(line);
+    handleResultLine(line, memo);
     if (isOk && awaitingNumber()) {
       ownNumberShown = true;
       ownNumberLines = RxLineCount;
@@ -83,7 +92,7 @@ bool Form1::cutLine(std::size_t& consumed, Text& line) {
   return true;
 }
 
-void Form1::handleResultLine(const Text& line) {
+void Form1::handleResultLine(const Text& line, PollTickMemo& memo) {
   LineEvent = LineEventCode::None;
   if (line == u"+++OK") {
     if (isEscape(LineState)) {
@@ -114,12 +123,24 @@ void Form1::handleResultLine(const Text& line) {
   if (ReplyTimer >= 1 && RxLineCount < kMaxRxLines) {
     RxLines[RxLineCount] = line;
     ++RxLineCount;
+    memo.identified = false;
   }
 
   if (LineEvent != LineEventCode::None) {
     HandleModemEvent();
   } else if (isRinging(LineState) && RxLineCount >= 3) {
-    IdentifyCaller();
+    // A line that was not collected leaves everything the identification
+    // reads as its last run left it, so another run would show the same
+    // caller and answer nothing new, at the cost of a rebuild from up to
+    // twenty lines for every line of the read.
+    const bool unchanged =
+        memo.identified && memo.identifiedLines == RxLineCount && memo.identifiedState == LineState;
+    if (!unchanged) {
+      IdentifyCaller();
+      memo.identified = true;
+      memo.identifiedLines = RxLineCount;
+      memo.identifiedState = LineState;
+    }
   }
 }
 

@@ -23,13 +23,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "state/controls.h"
-#include "state/connection_state.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
+#include "state/connection_state.h"
+#include "state/controls.h"
 
 namespace ondrix {
 
@@ -167,7 +167,9 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // Takes the next complete result line of RxBuffer from `consumed` on and
   // advances `consumed` past it; false when no complete line is left.
   bool cutLine(std::size_t& consumed, Text& line);
-  void handleResultLine(const Text& line);
+  // What the poll tick remembers between the lines of one read.
+  struct PollTickMemo;
+  void handleResultLine(const Text& line, PollTickMemo& memo);
   // Reacts to one complete ATML message taken from RxBuffer.
   void dispatchAtmlMessage(TextView message, int kind);
   // A new call: identity cleared, stage and counters reset, state set.

@@ -64,5 +64,58 @@ TEST(PollFaults, RepeatedOkToTheOwnNumberQueryIsJudgedOncePerTick) {
   EXPECT_EQ(f.Text3.text, Text());
 }
 
+class IdentifyCountingForm : public Form1 {
+ public:
+  using Form1::Form1;
+  int identifications = 0;
+  void IdentifyCaller() override {
+    ++identifications;
+    Form1::IdentifyCaller();
+  }
+};
+
+// Once twenty lines are collected, further lines of a ringing call change
+// nothing the identification reads; running it again for each of them cost
+// a rebuild from every collected line per line (a long identity line and a
+// read full of short lines took seconds under the sanitizers).
+TEST(PollFaults, LinesBeyondTheCollectedOnesDoNotRunTheIdentificationAgain) {
+  const Text number(8000, u'5');
+  struct Case {
+    const char* name;
+    Text ring;
+    Text heading;
+  };
+  const Case cases[] = {
+      {"data ring", u"RING", u"データ着信"},
+      {"voice ring", u"RING:VOICE", u"着信"},
+  };
+  for (const auto& c : cases) {
+    Harness<IdentifyCountingForm> h;
+    h.openLine();
+    IdentifyCountingForm& f = h.form;
+    f.LineState = LineStateCode::Idle;
+    Text read = c.ring + u"\r\nCALLING-ID=" + number + u"/12\r\n";
+    while (read.size() + 3 < kRxBufferLimit) read += u"x\r\n";
+    const auto start = std::chrono::steady_clock::now();
+    h.tick(read);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf(
+        "[ benchmark ] %s, %zu-character identity line and a read of short lines: %.3f ms\n",
+        c.name, number.size(), ms);
+    // Lines 3 to 20 each ran it once; none after them.
+    EXPECT_EQ(f.identifications, kMaxRxLines - 2) << c.name;
+    EXPECT_EQ(f.RxLineCount, kMaxRxLines) << c.name;
+    EXPECT_EQ(f.Text3.text, c.heading + u"\r\n" + number + u"*12\r\n") << c.name;
+    // A line the next read brings runs it once more, and a new ring still
+    // starts over.
+    h.tick(u"y\r\n");
+    EXPECT_EQ(f.identifications, kMaxRxLines - 1) << c.name;
+    h.tick(u"RING\r\nCALLING-ID=7\r\nz\r\n");
+    EXPECT_EQ(f.identifications, kMaxRxLines) << c.name;
+    EXPECT_EQ(f.CallingId, u"7") << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace ondrix
