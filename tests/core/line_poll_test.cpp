@@ -489,7 +489,10 @@ TEST(LinePollBenchmark, TickOnAFullBufferIsFast) {
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::printf("[ benchmark ] tick on a full buffer (%s): %.3f ms\n", load.name, ms);
+#if defined(NDEBUG)
+    // Optimised builds only: the sanitizer build runs many times slower.
     EXPECT_LT(ms, 20.0) << load.name;
+#endif
   }
 }
 
