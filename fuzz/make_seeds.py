@@ -13,6 +13,8 @@ SEP = b"\xff"
 
 # Steps of the serial line target: the low three bits of a step's first byte.
 READ, SPLIT, QUIET, CARRIER_EVENT, ESCAPE_TIMER, FLOOD, OPERATOR, CARRIER_LEVEL = range(8)
+# Buttons of an OPERATOR step.
+START, STOP, SEARCH, COMMAND, FUNCTION, KEYS, CALL_KEYS, PORTS = range(8)
 
 
 def step(kind, arg=0, data=b""):
@@ -77,17 +79,34 @@ SERIAL = {
                           + [step(QUIET, 31), step(QUIET, 31)]),
     "carrier_call": serial(0, [step(CARRIER_EVENT, 1)] + reads("CONNECTED-ID=1/CONTENTSPP-X01\r\n",
                                                                  "CONNECT\r\n")),
-    "own_number_and_flood": serial(0, [step(OPERATOR, 4, b"\x00")]
+    "own_number_and_flood": serial(0, [step(OPERATOR, FUNCTION), step(OPERATOR, KEYS, b"\x00")]
                                    + reads("at#sn0?\r0312345678\r\nOK\r\nOK\r\n")
                                    + [step(FLOOD, 0, b"OK\rjunk\r")]),
-    "auto_search": serial(0, [step(OPERATOR, 1), step(OPERATOR, 5, b"\x00" * 8 + b"\x01"),
-                              step(OPERATOR, 2)] + reads("ati3\r\nQV-M7\r\nOK\r\n", "OK\r\n")),
+    "auto_search": serial(0, [step(OPERATOR, STOP), step(OPERATOR, PORTS, b"\x00" * 8 + b"\x01"),
+                              step(OPERATOR, SEARCH)] + reads("ati3\r\nQV-M7\r\nOK\r\n", "OK\r\n")),
     # The wrong model ends the search; the ring in the same read must not
     # start a call on the closed port.
     "auto_search_wrong_model_then_ring": serial(
-        0, [step(OPERATOR, 1), step(OPERATOR, 5, b"\x00" * 8 + b"\x01"), step(OPERATOR, 2)]
+        0, [step(OPERATOR, STOP), step(OPERATOR, PORTS, b"\x00" * 8 + b"\x01"),
+            step(OPERATOR, SEARCH)]
         + reads("ati3\r\nQV-M6\r\nOK\r\nRING\r\n")),
-    "command_line": serial(0, [step(OPERATOR, 3, b"ati3")] + reads("ati3\r\nQV-M7\r\nOK\r\n")),
+    # Function menu 2, 0: the PA list query, its answer, then entry 1.
+    "pa_registration": serial(0, [step(OPERATOR, FUNCTION), step(OPERATOR, KEYS, b"\x02\x00")]
+                              + reads("at#pas?#pa1?#pa2?#pa3?\r\n1\r\n0\r\n0\r\n1\r\nOK\r\n")
+                              + [step(OPERATOR, KEYS, b"\x01")]
+                              + reads("REGISTRATION FINISHED\r\nOK\r\n")),
+    # A call the operator answers and cuts, a dialled call, a redial and the
+    # browser.
+    "answered_cut_dialled": serial(
+        0, reads("RING\r\nCALLING-ID=0123456789/12\r\nCONNECTED-ID=987/12\r\n")
+        + [step(OPERATOR, CALL_KEYS, b"\x00")]
+        + reads("\r\nCONNECT 9600\r\n")
+        + [step(OPERATOR, CALL_KEYS, b"\x01"), step(ESCAPE_TIMER)]
+        + reads("\r\n+++OK\r\n", "\r\nOK\r\n")
+        + [step(OPERATOR, KEYS, b"\x00\x03\x01"), step(OPERATOR, CALL_KEYS, b"\x00")]
+        + reads("\r\nOK\r\n")
+        + [step(OPERATOR, CALL_KEYS, b"\x02"), step(OPERATOR, CALL_KEYS, b"\x03")]),
+    "command_line": serial(0, [step(OPERATOR, COMMAND, b"ati3")] + reads("ati3\r\nQV-M7\r\nOK\r\n")),
     # Started on-line: a terminal call (setup 1) and a voice call at stage 2
     # (setup 2).
     "online_data": serial(1, reads(*DIALOGUE) + CARRIER_GONE),

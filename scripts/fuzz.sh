@@ -35,10 +35,14 @@ for t in "${targets[@]}"; do
   dict=()
   if [[ -f fuzz/$t.dict ]]; then dict=(-dict="fuzz/$t.dict"); fi
   rc=0
-  "$build_dir/bin/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=10 \
+  "$build_dir/bin/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=25 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$work" "fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
+  # Reports are fatal by the build flags; a report that still let the run go
+  # on fails it as well.
+  if ((rc == 0)) && grep -qE 'runtime error:|ERROR: (Address|Leak)Sanitizer' "$log"; then rc=1; fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log")
   execs=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
   if ((rc != 0)); then
     echo "fuzz_$t: FAILED (exit $rc); input and report in $artifacts, $log:"
@@ -46,7 +50,7 @@ for t in "${targets[@]}"; do
     status=1
   else
     extra=$(grep -E '^worst handler' "$log" || true)
-    echo "fuzz_$t: ${execs:-?} exec/s, ${runs:-?} runs in ${seconds} s${extra:+; $extra}"
+    echo "fuzz_$t: ${execs:-?} exec/s, ${runs:-?} runs in ${took:-?} s${extra:+; $extra}"
   fi
 done
 exit $status
