@@ -181,13 +181,26 @@ server_idle=$((server_cpu1 - server_cpu0)) bare_idle=$((bare_cpu1 - bare_cpu0))
 
 note "benchmarks"
 # Three runs, since one preempted tick on a shared machine shows up as the
-# worst: the first run's lines, then the worst tick of each run.
+# worst: each line with the times of the three runs.
 "$bin/ondrix_core_tests" --gtest_repeat=3 \
   --gtest_filter='CallBenchmark.*:LinePollBenchmark.*:PollFaults.RepeatedOkToTheOwnNumber*' |
   grep '^\[ benchmark \]' | sed 's/^\[ benchmark \] //' >"$work/core_bench"
-lines=$(($(wc -l <"$work/core_bench") / 3))
-core_bench=$(head -"$lines" "$work/core_bench")
-worst_ticks=$(sed -n 's/^worst on-line tick: \([0-9.]*\) ms.*/\1/p' "$work/core_bench" | paste -sd' ')
+core_bench=$(awk -v n="$(($(wc -l <"$work/core_bench") / 3))" '
+  { line[NR] = $0 }
+  END {
+    for (i = 1; i <= n; i++) {
+      out = line[i]
+      if (match(out, /[0-9.]+ ms/)) {
+        times = ""
+        for (r = 0; r < 3; r++) {
+          match(line[i + r * n], /[0-9.]+ ms/)
+          times = times (r ? " / " : "") substr(line[i + r * n], RSTART, RLENGTH - 3)
+        }
+        sub(/[0-9.]+ ms/, times " ms", out)
+      }
+      print out
+    }
+  }' "$work/core_bench")
 store_bench=$(QT_QPA_PLATFORM=offscreen "$bin/ondrix_qt_tests" --gtest_filter='StoreBenchmark.*' |
   grep '^\[ benchmark \]' | sed 's/^\[ benchmark \] //')
 
@@ -222,9 +235,8 @@ $(row "CPU time of ${idle_seconds} s idle, port open" "$server_idle ms" "" "$bar
 $(row "  share of one CPU" "$(percent "$server_idle") %" "" "$(percent "$bare_idle") %")
   (server: $server_idle_rss MiB resident after the idle minute; sent to the modem: $sent)
 
-core benchmarks (build/bin/ondrix_core_tests, RelWithDebInfo):
+core benchmarks (build/bin/ondrix_core_tests, RelWithDebInfo; times of 3 runs):
 $(sed 's/^/  /' <<<"$core_bench")
-  worst on-line tick of each of 3 runs (ms): $worst_ticks
 
 store benchmark (build/bin/ondrix_qt_tests, files in ${TMPDIR:-/tmp}, $(df --output=fstype "${TMPDIR:-/tmp}" | tail -1)):
 $(sed 's/^/  /' <<<"$store_bench")
