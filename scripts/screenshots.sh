@@ -7,7 +7,7 @@
 # manager, so the windows have no title bars.
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: build/screenshots)
 # The server runs in a temporary program directory that holds one mail; the
-# test-only script hook (src/app/test_script.cpp) presses the keys.
+# test-only script hook (tests/hooks/test_script.cpp) presses the keys.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${ONDRIX_BUILD_DIR:-build}

@@ -39,6 +39,7 @@ class Builder {
     s_.steps.push_back({Kind::Quiet, what, {}, ms, 0, false});
   }
   void online() { s_.steps.push_back({Kind::Online, "carrier up", {}, 0, 0, false}); }
+  void dialing() { s_.steps.push_back({Kind::Dialing, "dialling", {}, 0, 0, false}); }
   void command() { s_.steps.push_back({Kind::Command, "command mode", {}, 0, 0, false}); }
 
   // The ring and the identity lines a verbose modem reports for it.
@@ -140,6 +141,43 @@ void lostCall(Builder& b, const CallOptions& o) {
   b.quiet("nothing after the carrier dropped", 1000);
 }
 
+// The operator dials with the keypad and stops the dial with the cut key
+// while it rings out. The modem takes any byte during a dial as the order to
+// stop, and reports the call as failed.
+void dialCall(Builder& b, const CallOptions& o) {
+  b.expect("the operator dials " + o.dialNumber, std::string(kDialVoice) + o.dialNumber + "\r",
+           kOperatorLimitMs);
+  b.dialing();
+  b.expect("the cut key during the dial", kAbortDial, kOperatorLimitMs);
+  b.command();
+  b.resultLine(kNoCarrier, 100);
+  // "at" with a line end would be a command of its own once the dial is over.
+  b.quiet("nothing after the dial was stopped", 1000);
+}
+
+// An ordinary voice call: the subaddress holds dial characters only, so the
+// server leaves it ringing for the operator, who answers with the call key and
+// later leaves the call with the cut key.
+void answerCall(Builder& b, const CallOptions& o) {
+  b.ring(kRingVoice, o, orDefault(o.callingSub, "-"), orDefault(o.subaddress, "1234"));
+  b.quiet("the server leaves the call to the operator", kNoReplyMs);
+  b.expect("the operator answers", std::string(kAnswer) + "\r", kRingCountdownMs);
+  b.resultLine(kConnect, 100);
+  b.online();
+  // The cut key arms the server's 1.2 s escape guard; the operator presses it
+  // as soon as the call is shown connected.
+  b.expect("escape after the cut key", kEscape, kReplyLimitMs, 1000);
+  b.command();
+  b.resultLine(kEscapeOk);
+  b.expect("hang-up", std::string(kHangUp) + "\r");
+  b.resultLine(kOk);
+  b.quiet("nothing after the hang-up", 500);
+}
+
+bool onlyDialCharacters(const std::string& text, const char* extra) {
+  return text.find_first_not_of(std::string("0123456789") + extra) == std::string::npos;
+}
+
 }  // namespace
 
 Mail CallOptions::defaultMail() {
@@ -149,7 +187,8 @@ Mail CallOptions::defaultMail() {
 }
 
 const std::vector<std::string>& callNames() {
-  static const std::vector<std::string> names{"terminal", "voice", "unanswered", "other", "lost"};
+  static const std::vector<std::string> names{"terminal", "voice", "unanswered", "other",
+                                              "lost",     "dial",  "answer"};
   return names;
 }
 
@@ -171,6 +210,20 @@ bool makeCall(const std::string& name, const CallOptions& options, Script& scrip
     unansweredRing(b, options, "CONTENTSPP-X02");
   } else if (name == "lost") {
     lostCall(b, options);
+  } else if (name == "dial") {
+    // The keypad has the digits, "*" and "#".
+    if (options.dialNumber.empty() || !onlyDialCharacters(options.dialNumber, "*#")) {
+      error = "the keypad dials only digits, \"*\" and \"#\"";
+      return false;
+    }
+    dialCall(b, options);
+  } else if (name == "answer") {
+    // Any other character makes the call one the server answers itself.
+    if (!onlyDialCharacters(options.subaddress, "*#-.")) {
+      error = "the answer call's subaddress holds only digits, \"*\", \"#\", \"-\" and \".\"";
+      return false;
+    }
+    answerCall(b, options);
   } else {
     error = "no call named \"" + name + "\"";
     return false;

@@ -14,6 +14,7 @@ struct Step {
     Expect,   // exactly `bytes` must arrive, within `ms`, not before `earliestMs`
     Quiet,    // nothing may arrive for `ms`
     Online,   // the modem connects the line: no echo any more
+    Dialing,  // the modem dials out: no echo; a byte from the server aborts the dial
     Command,  // the modem is back in command mode: it echoes again
   };
   Kind kind;
@@ -33,7 +34,8 @@ struct CallOptions {
   std::string callingId = "0123456789";
   std::string callingSub;  // empty: the call's own default
   std::string connectedId = "987";
-  std::string subaddress;  // connected subaddress; empty: the call's own default
+  std::string subaddress;                 // connected subaddress; empty: the call's own default
+  std::string dialNumber = "0312345678";  // what the operator dials in the dial call
   Offer offer;
   Mail mail = defaultMail();
 
@@ -56,5 +58,7 @@ inline constexpr int kReplyLimitMs = 5000;
 inline constexpr int kNoReplyMs = 500;
 // The server gives up on an unanswered ring after 40 quiet ticks.
 inline constexpr int kRingCountdownMs = 4000;
+// How long a call waits for the operator to press the window's keys.
+inline constexpr int kOperatorLimitMs = 20000;
 
 }  // namespace linesim

@@ -40,6 +40,7 @@ std::string encodeRequest(const std::string& call, const CallOptions& o) {
   if (!o.subaddress.empty()) out += "sub " + o.subaddress + "\n";
   if (!o.callingSub.empty()) out += "callingsub " + o.callingSub + "\n";
   out += "calling " + o.callingId + "\n";
+  out += "number " + o.dialNumber + "\n";
   return out + "\n";
 }
 
@@ -63,6 +64,8 @@ bool decodeRequest(const std::string& text, std::string& call, CallOptions& o, s
       o.callingId = value;
     } else if (key == "callingsub") {
       o.callingSub = value;
+    } else if (key == "number") {
+      o.dialNumber = value;
     } else {
       error = "unknown request line: " + line;
       return false;

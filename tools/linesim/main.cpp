@@ -91,12 +91,18 @@ void usage(std::FILE* to) {
       "  --sub TEXT       connected subaddress (the voice call's message, or the\n"
       "                   service another data call asks for)\n"
       "  --calling N[/S]  the caller's number and subaddress\n"
+      "  --number N       the number the operator dials in the dial call\n"
+      "                   (default: 0312345678)\n"
       "Calls:\n"
       "  terminal    a terminal logs in, uploads a mail, takes every offered page\n"
       "  voice       a voice call carrying a message in its subaddress\n"
       "  unanswered  a ring for nobody: the server must not answer\n"
       "  other       a data ring for another service: must not be answered\n"
       "  lost        the carrier drops in the middle of an upload\n"
+      "  dial        the operator dials with the keypad (\"atdv\" and the number)\n"
+      "              and stops the ringing dial with the cut key (\"at\")\n"
+      "  answer      a voice ring without message: the operator answers with the\n"
+      "              call key and hangs up with the cut key (\"+++\", then \"ath\")\n"
       "The running simulator stops on SIGINT or SIGTERM and removes its COM<N> link;\n"
       "its exit status is 1 when a call of --call failed or was never played.\n",
       to);
@@ -114,11 +120,15 @@ bool parseNumber(const std::string& v, int& out) {
 // Returns 1 when taken, 0 when not an option of these, -1 on a bad value.
 int parseCallOption(int argc, char** argv, int& i, CallOptions& o, std::string& error) {
   const std::string a = argv[i];
-  if (a != "--melody" && a != "--image" && a != "--sub" && a != "--calling") return 0;
+  if (a != "--melody" && a != "--image" && a != "--sub" && a != "--calling" && a != "--number") {
+    return 0;
+  }
   if (i + 1 >= argc) return -1;
   const std::string v = argv[++i];
   if (a == "--sub") {
     o.subaddress = v;
+  } else if (a == "--number") {
+    o.dialNumber = v;
   } else if (a == "--calling") {
     const std::size_t slash = v.find('/');
     o.callingId = v.substr(0, slash);

@@ -133,6 +133,10 @@ void CallPlayer::advance(Millis now, std::string& out) {
         online_ = true;
         note(now, "-- on-line: no echo, bytes pass between server and caller --");
         break;
+      case Kind::Dialing:
+        online_ = true;
+        note(now, "-- dialling: no echo; a byte from the server stops the dial --");
+        break;
       case Kind::Command:
         online_ = false;
         note(now, "-- command mode: the modem echoes --");

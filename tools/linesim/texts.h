@@ -49,6 +49,9 @@ inline constexpr const char* kEscapeOk = "+++OK";
 inline constexpr const char* kOk = "OK";
 inline constexpr const char* kAnswer = "ata";
 inline constexpr const char* kHangUp = "ath";
+inline constexpr const char* kDialVoice = "atdv";
+// The cut key during a dial: the attention letters alone stop the modem dialling.
+inline constexpr const char* kAbortDial = "at";
 inline constexpr const char* kVoiceHello = "*";
 inline constexpr const char* kVoiceBye = "#";
 
