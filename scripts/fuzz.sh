@@ -27,8 +27,10 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
 for t in "${targets[@]}"; do
   # New inputs go to a working corpus in the build directory; the seeds in
-  # the repository are only read.
-  work="$build_dir/fuzz-corpus/$t"
+  # the repository are only read. Each run starts from the seeds alone: a
+  # corpus grown over earlier runs would take the whole time just to replay.
+  work="$build_dir/fuzz-run/$t"
+  rm -rf "$work"
   artifacts="$build_dir/fuzz-artifacts/$t"
   log="$build_dir/fuzz-$t.log"
   mkdir -p "$work" "$artifacts"
