@@ -130,7 +130,7 @@ stop "$started"
 start_and_time "$work/bare" ./ondrix-bare-window "$width" "$height"
 stop "$started"
 
-note "start-up and memory, $runs runs each of the server and of a bare ${width}x${height} window"
+note "start-up and memory, $runs runs each: the server with no files and with a full store, a bare ${width}x${height} window"
 # One run of PROGRAM in DIR: its start-up time and, a second after its
 # window was mapped, its resident memory go to NAME.ms and NAME.rss.
 measure() {
