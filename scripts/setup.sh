@@ -12,6 +12,7 @@ packages=(
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-apps imagemagick
   x11-utils xdotool
+  desktop-file-utils dpkg-dev
 )
 
 missing=()

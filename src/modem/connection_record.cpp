@@ -30,7 +30,21 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
   MailStore.MailText[1] = text;
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;
-  SaveMailStore(files_, AppDir + kStoreFile, MailStore);
+  saveMailStore();
+}
+
+void Form1::saveMailStore() {
+  if (SaveMailStore(files_, AppDir + kStoreFile, MailStore)) {
+    StoreNotice.clear();
+    return;
+  }
+  const Text elsewhere = files_.fallbackDirectory();
+  if (!elsewhere.empty() && elsewhere != AppDir &&
+      SaveMailStore(files_, elsewhere + kStoreFile, MailStore)) {
+    StoreNotice = u"メールの保存先：" + elsewhere;
+  } else {
+    StoreNotice = u"メールを保存できません";
+  }
 }
 
 void Form1::HandleConnect() {

@@ -54,6 +54,10 @@ void endOfCall(Form1& f) {
     f.showStatusLine(u"通信終了");
     if (f.MailReceived > 0) f.appendStatusLine(u"TAVIXメールあり");
   }
+  // The record of this call did not reach the program directory.
+  if ((voiceMessage || f.MailReceived > 0) && !f.StoreNotice.empty()) {
+    f.appendStatusLine(f.StoreNotice);
+  }
 }
 
 // PA entries 1..3 whose list value is "0" are free to register; the simple

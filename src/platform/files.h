@@ -32,6 +32,10 @@ class Files {
   // The directory the program keeps its data files in, without a trailing
   // separator.
   virtual Text programDirectory() = 0;
+  // Where the data files go when the program directory cannot be written
+  // (the per-user data directory), without a trailing separator; empty when
+  // there is no such place.
+  virtual Text fallbackDirectory() { return {}; }
   // Makes `path` the process's current directory.
   virtual void setCurrentDirectory(const Text& path) = 0;
 };

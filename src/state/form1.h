@@ -83,6 +83,13 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // caller from the identity of this call) and saves the store file at once,
   // so a record never waits for the exit to reach the disk.
   void addMailRecord(const Text& text, const Text& melody, const Text& image);
+  // Writes the store file. The store holds the only copy of the mail, so
+  // when the program directory cannot be written it goes to the files'
+  // fallback directory, and StoreNotice says where, or that it could not be
+  // written anywhere (it then stays in memory until the next save). Empty
+  // once a save has reached the program directory.
+  void saveMailStore();
+  Text StoreNotice;
 
   // --- main window and port ---------------------------------------------
   void Form_Load();

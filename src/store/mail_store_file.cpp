@@ -54,7 +54,7 @@ void LoadMailStore(Files& files, const Text& path, MailStoreArrays& store) {
   }
 }
 
-void SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store) {
+bool SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store) {
   QuotedFieldWriter out;
   for (const std::int32_t n : {0, std::int32_t{kMailSlots}, kFieldsWritten, 0}) {
     out.headerNumber(n);
@@ -69,7 +69,7 @@ void SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store)
     out.endLine();
   }
   // One write of the whole store: a failed save never costs the old file.
-  files.writeText(path, out.content());
+  return files.writeText(path, out.content());
 }
 
 }  // namespace ondrix

@@ -7,6 +7,7 @@
 namespace ondrix {
 
 void LoadMailStore(Files& files, const Text& path, MailStoreArrays& store);
-void SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store);
+// False when the file could not be written; it then stays as it was.
+bool SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store);
 
 }  // namespace ondrix

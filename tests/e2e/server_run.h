@@ -127,6 +127,19 @@ class ServerRun : public ::testing::Test {
     return waitFor(pid, 30000ms);
   }
 
+  // Starts the server with the automation script and returns at once.
+  // `prefix` runs it through another program (a change of user); `env` adds
+  // to its environment.
+  pid_t startServer(const std::string& script, const std::vector<std::string>& prefix = {},
+                    std::vector<std::string> env = {}) {
+    writeFile(dir_ / "script", script);
+    std::vector<std::string> argv = prefix;
+    argv.push_back((dir_ / "ondrix-server").string());
+    env.insert(env.end(),
+               {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
+    return spawn(argv, env);
+  }
+
   fs::path log() const { return dir_ / "received.log"; }
   // What the simulator printed: the dialogue of every call it played.
   fs::path modemOutput() const { return dir_ / "linesim.out"; }

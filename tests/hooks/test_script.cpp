@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -42,8 +43,12 @@ namespace {
 //                           NAME "screen": the whole screen, every window
 //   close [NAME]            close window NAME (default: the main window) as
 //                           its close button would
+//   run PROGRAM ARG...      run PROGRAM and wait for it: a fault brought about
+//                           at an exact point of the script
 // NAME is a control of the main window, a window (Form1, Form2, FormHelp),
-// or WINDOW.CONTROL for a control of another window (FormHelp.Command1).
+// MessageBox for the message box shown, or WINDOW.CONTROL for a control of
+// another window (FormHelp.Command1). A click that opens a message box
+// returns at once; the script goes on while the box waits for its OK.
 // Failures are reported on standard error; the script carries on.
 class TestScript : public QObject {
  public:
@@ -62,6 +67,9 @@ class TestScript : public QObject {
     if (window_.objectName() == name) return &window_;
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (w->objectName() == name) return w;
+      if (name == QLatin1String("MessageBox") && w->isVisible() && qobject_cast<QMessageBox*>(w)) {
+        return w;
+      }
     }
     return nullptr;
   }
@@ -84,6 +92,7 @@ class TestScript : public QObject {
     if (auto* e = qobject_cast<QLineEdit*>(c)) return e->text();
     if (auto* t = qobject_cast<QPlainTextEdit*>(c)) return t->toPlainText();
     if (auto* l = qobject_cast<QLabel*>(c)) return l->text();
+    if (auto* m = qobject_cast<QMessageBox*>(c)) return m->text();
     if (auto* w = qobject_cast<QWidget*>(c); w != nullptr && w->isWindow()) {
       return w->windowTitle();
     }
@@ -170,7 +179,13 @@ class TestScript : public QObject {
       } else if (cmd == QLatin1String("click") && w.size() == 2) {
         QObject* c = control(w[1]);
         if (auto* b = qobject_cast<QAbstractButton*>(c)) {
-          b->click();
+          // Queued, and the script resumes after it: a click that opens a
+          // modal box runs the event loop of the box, and the script goes on
+          // inside it.
+          ++next_;
+          QTimer::singleShot(0, b, &QAbstractButton::click);
+          QTimer::singleShot(0, this, [this] { step(); });
+          return;
         } else if (auto* a = qobject_cast<QAction*>(c)) {
           a->trigger();
         } else {
@@ -205,6 +220,11 @@ class TestScript : public QObject {
         // A window that no longer exists is not shown either.
         QWidget* c = widget(w[1]);
         writeFlag(w[2], c != nullptr && c->isVisible());
+      } else if (cmd == QLatin1String("run") && w.size() >= 2) {
+        const QStringList args = QProcess::splitCommand(line).mid(1);
+        if (QProcess::execute(args.first(), args.mid(1)) != 0) {
+          fail(QStringLiteral("failed: %1").arg(line));
+        }
       } else if (cmd == QLatin1String("screenshot") && w.size() == 3) {
         screenshot(w[1], w[2]);
       } else if (cmd == QLatin1String("close") && w.size() <= 2) {

@@ -84,9 +84,14 @@ std::optional<Text> FakeFiles::readText(const Text& path) {
   return it->second;
 }
 
+bool FakeFiles::refuses(const std::string& k) const {
+  return failWrites_ || std::any_of(readOnlyDirs_.begin(), readOnlyDirs_.end(),
+                                    [&](const std::string& dir) { return k.rfind(dir, 0) == 0; });
+}
+
 bool FakeFiles::writeText(const Text& path, const Text& text) {
-  if (failWrites_) return false;
   const auto k = key(path);
+  if (refuses(k)) return false;
   bytes_.erase(k);
   texts_[k] = text;
   writeLog_.push_back(k);
@@ -104,8 +109,8 @@ std::optional<Bytes> FakeFiles::readBytes(const Text& path) {
 }
 
 bool FakeFiles::writeBytes(const Text& path, const Bytes& bytes) {
-  if (failWrites_) return false;
   const auto k = key(path);
+  if (refuses(k)) return false;
   texts_.erase(k);
   bytes_[k] = bytes;
   writeLog_.push_back(k);
@@ -113,9 +118,9 @@ bool FakeFiles::writeBytes(const Text& path, const Bytes& bytes) {
 }
 
 bool FakeFiles::copy(const Text& from, const Text& to) {
-  if (failWrites_) return false;
   const auto f = key(from);
   const auto t = key(to);
+  if (refuses(t)) return false;
   if (const auto it = texts_.find(f); it != texts_.end()) {
     texts_[t] = it->second;
   } else if (const auto ib = bytes_.find(f); ib != bytes_.end()) {

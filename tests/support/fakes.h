@@ -102,12 +102,22 @@ class FakeFiles : public Files {
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;
   Text programDirectory() override { return programDir_; }
+  Text fallbackDirectory() override { return fallbackDir_; }
   void setCurrentDirectory(const Text& path) override { currentDirs_.push_back(path); }
 
   // Test side.
   void setProgramDirectory(const Text& dir) { programDir_ = dir; }
   void addDirectory(const Text& path) { dirs_.insert(key(path)); }
   void setFailWrites(bool fail) { failWrites_ = fail; }
+  void setFallbackDirectory(const Text& dir) { fallbackDir_ = dir; }
+  // Writes into `dir` fail from now on (or succeed again).
+  void setReadOnly(const Text& dir, bool readOnly = true) {
+    if (readOnly) {
+      readOnlyDirs_.insert(key(dir) + "/");
+    } else {
+      readOnlyDirs_.erase(key(dir) + "/");
+    }
+  }
   // Order in which files were written (normalised paths).
   const std::vector<std::string>& writeLog() const { return writeLog_; }
   const std::vector<Text>& currentDirectories() const { return currentDirs_; }
@@ -120,7 +130,10 @@ class FakeFiles : public Files {
   std::vector<std::string> writeLog_;
   std::vector<Text> currentDirs_;
   Text programDir_ = u"/opt/ondrix";
+  Text fallbackDir_;
+  std::set<std::string> readOnlyDirs_;
   bool failWrites_ = false;
+  bool refuses(const std::string& key) const;
 };
 
 // Records every request; dialogs answer from a queue (empty: cancelled).

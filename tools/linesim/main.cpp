@@ -16,6 +16,7 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,7 @@ struct Options {
   int port = 1;
   std::string log;
   std::string report;
+  std::string noise;
   linesim::ModemConfig modem;
   std::vector<std::string> calls;
   CallOptions call;
@@ -80,6 +82,8 @@ void usage(std::FILE* to) {
       "  --no-echo        do not echo what the server sends\n"
       "  --silent         never answer (the server's replies time out)\n"
       "  --log FILE       append every byte received from the server to FILE\n"
+      "  --noise FILE     send FILE's bytes, once, as soon as the server has started\n"
+      "                   the line (line noise before any call)\n"
       "  --call NAME      play this call once the server has started the line\n"
       "                   (repeatable; calls follow each other)\n"
       "  --report FILE    append each call's verdict to FILE\n"
@@ -174,6 +178,14 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
       if (!value(o.log)) return false;
     } else if (a == "--report") {
       if (!value(o.report)) return false;
+    } else if (a == "--noise") {
+      if (!value(v)) return false;
+      std::ifstream in(v, std::ios::binary);
+      if (!in) {
+        error = "cannot read " + v;
+        return false;
+      }
+      o.noise.assign(std::istreambuf_iterator<char>(in), {});
     } else if (a == "--call") {
       if (!value(v)) return false;
       o.calls.push_back(v);
@@ -311,6 +323,10 @@ class Simulator {
   // Deadlines of the call in play, and the start of the next one.
   void turn() {
     const Millis now = nowMs();
+    if (!noiseSent_ && modem_.lineStarted()) {
+      noiseSent_ = true;
+      out_ += opt_.noise;
+    }
     if (player_ && player_->running()) out_ += player_->tick(now);
     if (player_ && player_->finished() && !reported_) finishCall({});
     if ((player_ && player_->running()) || queue_.empty()) return;
@@ -441,6 +457,7 @@ class Simulator {
   std::unique_ptr<CallPlayer> player_;
   std::shared_ptr<Client> playerClient_;
   bool reported_ = true;
+  bool noiseSent_ = false;
   Millis startedAt_ = -1;
   Millis lastEnd_ = 0;
   int failures_ = 0;

@@ -20,13 +20,18 @@ bool canWriteIn(const QString& dir) {
   return probe.open();
 }
 
+// The per-user data directory, made when missing; empty when it cannot be.
+QString userDataDirectory() {
+  const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (dataDir.isEmpty() || !QDir().mkpath(dataDir)) return {};
+  return dataDir;
+}
+
 Text defaultProgramDirectory() {
   const QString appDir = QCoreApplication::applicationDirPath();
   if (!appDir.isEmpty() && canWriteIn(appDir)) return toText(QDir::toNativeSeparators(appDir));
-  const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (!dataDir.isEmpty() && QDir().mkpath(dataDir)) {
-    return toText(QDir::toNativeSeparators(dataDir));
-  }
+  const QString dataDir = userDataDirectory();
+  if (!dataDir.isEmpty()) return toText(QDir::toNativeSeparators(dataDir));
   return toText(QDir::toNativeSeparators(appDir));
 }
 
@@ -103,6 +108,8 @@ bool QtFiles::copy(const Text& from, const Text& to) {
   if (!data) return false;
   return replaceWith(nativePath(to), *data);
 }
+
+Text QtFiles::fallbackDirectory() { return toText(QDir::toNativeSeparators(userDataDirectory())); }
 
 bool QtFiles::exists(const Text& path) { return QFileInfo::exists(nativePath(path)); }
 

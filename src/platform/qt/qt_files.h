@@ -23,6 +23,7 @@ class QtFiles : public Files {
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;
   Text programDirectory() override { return programDir_; }
+  Text fallbackDirectory() override;
   void setCurrentDirectory(const Text& path) override;
 
   // The native path for `path`. A path holding backslashes is a
