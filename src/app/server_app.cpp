@@ -1,6 +1,13 @@
 #include "app/server_app.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_desktop.h"
@@ -10,6 +17,37 @@
 #include "state/form1.h"
 
 namespace ondrix {
+
+#ifdef Q_OS_UNIX
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+  const char one = 1;
+  [[maybe_unused]] const auto n = ::write(signalPipe[1], &one, 1);
+}
+
+// A logout or a service manager stops the program with a signal. It is turned
+// into the window's own close, so the store and the settings are written as
+// when the operator closes the window.
+void closeOnTerminate(QWidget& window) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char c = 0;
+    [[maybe_unused]] const auto n = ::read(signalPipe[0], &c, 1);
+    window.close();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = onTerminate;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &sa, nullptr);
+}
+
+}  // namespace
+#endif
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown) {
   QApplication app(argc, argv);
@@ -43,6 +81,9 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   form.Form_Load();
   window.refresh();
   window.show();
+#ifdef Q_OS_UNIX
+  closeOnTerminate(window);
+#endif
 
   if (shown) shown(window);
   return QApplication::exec();

@@ -35,15 +35,15 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
 
 void Form1::saveMailStore() {
   if (SaveMailStore(files_, AppDir + kStoreFile, MailStore)) {
-    StoreNotice.clear();
+    storeNotice.clear();
     return;
   }
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
       SaveMailStore(files_, elsewhere + kStoreFile, MailStore)) {
-    StoreNotice = u"メールの保存先：" + elsewhere;
+    storeNotice = u"メールの保存先：" + elsewhere;
   } else {
-    StoreNotice = u"メールを保存できません";
+    storeNotice = u"メールを保存できません";
   }
 }
 

@@ -55,8 +55,8 @@ void endOfCall(Form1& f) {
     if (f.MailReceived > 0) f.appendStatusLine(u"TAVIXメールあり");
   }
   // The record of this call did not reach the program directory.
-  if ((voiceMessage || f.MailReceived > 0) && !f.StoreNotice.empty()) {
-    f.appendStatusLine(f.StoreNotice);
+  if ((voiceMessage || f.MailReceived > 0) && !f.storeNotice.empty()) {
+    f.appendStatusLine(f.storeNotice);
   }
 }
 

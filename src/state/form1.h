@@ -85,11 +85,11 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void addMailRecord(const Text& text, const Text& melody, const Text& image);
   // Writes the store file. The store holds the only copy of the mail, so
   // when the program directory cannot be written it goes to the files'
-  // fallback directory, and StoreNotice says where, or that it could not be
+  // fallback directory, and storeNotice says where, or that it could not be
   // written anywhere (it then stays in memory until the next save). Empty
   // once a save has reached the program directory.
   void saveMailStore();
-  Text StoreNotice;
+  Text storeNotice;
 
   // --- main window and port ---------------------------------------------
   void Form_Load();

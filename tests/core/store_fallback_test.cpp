@@ -73,7 +73,7 @@ TEST(StoreFallback, ExitWritesWhereTheStoreBelongsAgain) {
   files.setReadOnly(kProgramDir, false);
   x.form.Form_Unload();
   EXPECT_TRUE(holdsMail(files, kProgramDir));
-  EXPECT_TRUE(x.form.StoreNotice.empty());
+  EXPECT_TRUE(x.form.storeNotice.empty());
 }
 
 }  // namespace

@@ -36,6 +36,21 @@ TEST_F(ServerRun, StartButtonSendsStartThenSetupAndExitWritesStoreAndSettings) {
             "\"\"\r\n");
 }
 
+// A logout or a service manager stops the program with a signal: it closes
+// as if the operator had closed the window, so store and settings are written.
+TEST_F(ServerRun, TerminationSignalClosesTheWindowAndWritesTheFiles) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    fs::remove(dir_ / "amp.dat");
+    fs::remove(dir_ / "brellin.ini");
+    const pid_t pid = startServer("wait 60000\n");
+    std::this_thread::sleep_for(1500ms);
+    ::kill(pid, sig);
+    EXPECT_EQ(waitFor(pid, 10000ms), 0) << "signal " << sig;
+    EXPECT_TRUE(fs::exists(dir_ / "amp.dat")) << "signal " << sig;
+    EXPECT_TRUE(fs::exists(dir_ / "brellin.ini")) << "signal " << sig;
+  }
+}
+
 TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnswers) {
   brokenPorts({1, 2});
   startModem(3);
