@@ -108,7 +108,7 @@ stop() {
 # so it reads and writes nothing of the build's.
 # A second one starts on a full store: 100 mails, each with the largest
 # image a terminal takes (96 x 96).
-mkdir -p "$work/server" "$work/full" "$work/bare" "$work/idle"
+mkdir -p "$work/server" "$work/full" "$work/full.files" "$work/bare" "$work/idle"
 cp "$bin/ondrix-server" "$work/server/"
 cp "$bin/ondrix-server" "$work/full/"
 cp "$bin/ondrix-bare-window" "$work/bare/"
@@ -119,7 +119,23 @@ cp "$bin/ondrix-bare-window" "$work/bare/"
     printf '"0901234%04d","%s","12/07 12:34","<MEL=T120>CDEFGAB>C","%s"\r\n' \
       "$i" "テストのメールです。" "$image"
   done
-} | iconv -f UTF-8 -t CP932 >"$work/full/amp.dat"
+} | iconv -f UTF-8 -t CP932 >"$work/full.files/amp.dat"
+
+# One run of PROGRAM in DIR: its start-up time and, a second after its
+# window was mapped, its resident memory go to NAME.ms and NAME.rss. The
+# server writes its store and settings when it is stopped, so every run
+# starts from the same files: those of NAME.files, or none.
+measure() {
+  local name=$1
+  shift
+  find "$1" -mindepth 1 -maxdepth 1 ! -name "$(basename "$2")" -exec rm -rf {} +
+  if [[ -d $work/$name.files ]]; then cp -a "$work/$name.files/." "$1/"; fi
+  start_and_time "$@"
+  echo "$startup_ms" >>"$work/$name.ms"
+  sleep 1
+  rss_kib "$started" >>"$work/$name.rss"
+  stop "$started"
+}
 
 # One run to read the window's size (menu bar included), and to warm the
 # caches for both programs.
@@ -127,21 +143,11 @@ start_and_time "$work/server" ./ondrix-server
 wid=$(xdotool search --sync --onlyvisible --name '^Ondrix Server$' | head -1)
 read -r width height < <(xwininfo -id "$wid" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w, h}')
 stop "$started"
-start_and_time "$work/bare" ./ondrix-bare-window "$width" "$height"
-stop "$started"
+measure full "$work/full" ./ondrix-server
+measure bare "$work/bare" ./ondrix-bare-window "$width" "$height"
+rm -f "$work"/*.ms "$work"/*.rss
 
 note "start-up and memory, $runs runs each: the server with no files and with a full store, a bare ${width}x${height} window"
-# One run of PROGRAM in DIR: its start-up time and, a second after its
-# window was mapped, its resident memory go to NAME.ms and NAME.rss.
-measure() {
-  local name=$1
-  shift
-  start_and_time "$@"
-  echo "$startup_ms" >>"$work/$name.ms"
-  sleep 1
-  rss_kib "$started" >>"$work/$name.rss"
-  stop "$started"
-}
 for ((i = 0; i < runs; i++)); do
   measure server "$work/server" ./ondrix-server
   measure full "$work/full" ./ondrix-server
