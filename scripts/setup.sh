@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-apps imagemagick
+  x11-utils xdotool
   desktop-file-utils dpkg-dev
 )
 
