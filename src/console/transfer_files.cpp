@@ -23,10 +23,10 @@ const Text kImageFilter = u"ビットマップファイル(*.bmp)|*.bmp";
 constexpr std::int32_t kHideReadOnly = 4;
 constexpr std::int32_t kFileMustExist = 4096;
 
-const FileDialogSpec kMelodySaveDialog{u"メロディーを保存", kMelodyFilter, kHideReadOnly};
-const FileDialogSpec kImageSaveDialog{u"イメージを保存", kImageFilter, kHideReadOnly};
-const FileDialogSpec kMelodyLoadDialog{u"メロディー読込み", kMelodyFilter, kFileMustExist};
-const FileDialogSpec kImageLoadDialog{u"イメージ読込み", kImageFilter, kFileMustExist};
+const FileDialogSetup kMelodySaveDialog{u"メロディーを保存", kMelodyFilter, kHideReadOnly};
+const FileDialogSetup kImageSaveDialog{u"イメージを保存", kImageFilter, kHideReadOnly};
+const FileDialogSetup kMelodyLoadDialog{u"メロディー読込み", kMelodyFilter, kFileMustExist};
+const FileDialogSetup kImageLoadDialog{u"イメージ読込み", kImageFilter, kFileMustExist};
 
 constexpr std::int16_t kMaxDropped = 10;
 

@@ -9,7 +9,7 @@ namespace ondrix {
 
 // A file dialog as the console sets it up. The filter is "description|pattern"
 // with the bar as part of the text. Every dialog starts with an empty name.
-struct FileDialogSpec {
+struct FileDialogSetup {
   Text title;
   Text filter;
   // 4: hide the read-only check box (save); 4096: the file must exist (open).
@@ -23,8 +23,8 @@ class Desktop {
   virtual void messageBox(const Text& message) = 0;
 
   // The chosen full path, or nullopt when the operator cancels.
-  virtual std::optional<Text> openFileDialog(const FileDialogSpec& spec) = 0;
-  virtual std::optional<Text> saveFileDialog(const FileDialogSpec& spec) = 0;
+  virtual std::optional<Text> openFileDialog(const FileDialogSetup& setup) = 0;
+  virtual std::optional<Text> saveFileDialog(const FileDialogSetup& setup) = 0;
 
   // Opens the help file with the desktop's handler for it; no wait, no check.
   virtual void openHelp(const Text& path) = 0;

@@ -289,7 +289,7 @@ TEST(DesktopDialogs, TitleFilterAndModeAsSetAndTheChosenPathOrNothing) {
   QTemporaryDir dir;
   QFile(dir.filePath(QStringLiteral("a.mmd"))).open(QIODevice::WriteOnly);
   struct {
-    FileDialogSpec spec;
+    FileDialogSetup setup;
     QString filter;
     const char* choose;  // nullptr: cancel
   } const cases[] = {
@@ -304,17 +304,17 @@ TEST(DesktopDialogs, TitleFilterAndModeAsSetAndTheChosenPathOrNothing) {
       QTimer::singleShot(0, [&] {
         auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(d->windowTitle(), toQString(c.spec.title));
+        EXPECT_EQ(d->windowTitle(), toQString(c.setup.title));
         EXPECT_EQ(d->nameFilters(), QStringList{c.filter});
         // 4096: the file must exist; a save replaces a file without asking.
-        EXPECT_EQ(d->fileMode() == QFileDialog::ExistingFile, c.spec.flags == 4096);
+        EXPECT_EQ(d->fileMode() == QFileDialog::ExistingFile, c.setup.flags == 4096);
         EXPECT_EQ(d->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
         if (c.choose == nullptr) return d->reject();
         d->selectFile(dir.filePath(QString::fromLatin1(c.choose)));
         static_cast<QDialog*>(d)->accept();  // through the public slot
       });
-      const auto chosen = save ? desktop.saveFileDialog(c.spec) : desktop.openFileDialog(c.spec);
+      const auto chosen = save ? desktop.saveFileDialog(c.setup) : desktop.openFileDialog(c.setup);
       EXPECT_EQ(chosen, c.choose == nullptr ? std::optional<Text>()
                                             : toText(dir.filePath(QString::fromLatin1(c.choose))));
     }

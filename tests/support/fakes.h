@@ -140,11 +140,11 @@ class FakeFiles : public Files {
 class FakeDesktop : public Desktop {
  public:
   void messageBox(const Text& message) override { messages.push_back(message); }
-  std::optional<Text> openFileDialog(const FileDialogSpec& spec) override {
-    return answerDialog(spec, false);
+  std::optional<Text> openFileDialog(const FileDialogSetup& setup) override {
+    return answerDialog(setup, false);
   }
-  std::optional<Text> saveFileDialog(const FileDialogSpec& spec) override {
-    return answerDialog(spec, true);
+  std::optional<Text> saveFileDialog(const FileDialogSetup& setup) override {
+    return answerDialog(setup, true);
   }
   void openHelp(const Text& path) override { helpOpened.push_back(path); }
   bool startProgram(const Text& commandLine, const Text& argument) override {
@@ -155,7 +155,7 @@ class FakeDesktop : public Desktop {
   void showAbout() override { ++aboutShown; }
 
   std::vector<Text> messages;
-  std::vector<FileDialogSpec> dialogs;
+  std::vector<FileDialogSetup> dialogs;
   // For each dialog shown: true for a save dialog, false for an open one.
   std::vector<bool> dialogIsSave;
   // Answers of the next dialogs, in order; nullopt is a cancel.
@@ -167,8 +167,8 @@ class FakeDesktop : public Desktop {
   int aboutShown = 0;
 
  private:
-  std::optional<Text> answerDialog(const FileDialogSpec& spec, bool save) {
-    dialogs.push_back(spec);
+  std::optional<Text> answerDialog(const FileDialogSetup& setup, bool save) {
+    dialogs.push_back(setup);
     dialogIsSave.push_back(save);
     if (dialogAnswers.empty()) return std::nullopt;
     std::optional<Text> a = dialogAnswers.front();

@@ -51,15 +51,15 @@ void QtDesktop::messageBox(const Text& message) {
   box.exec();
 }
 
-std::optional<Text> QtDesktop::fileDialog(const FileDialogSpec& spec, bool save) {
-  QFileDialog dialog(owner_.data(), toQString(spec.title));
+std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool save) {
+  QFileDialog dialog(owner_.data(), toQString(setup.title));
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode((spec.flags & kFlagFileMustExist) != 0 ? QFileDialog::ExistingFile
+  dialog.setFileMode((setup.flags & kFlagFileMustExist) != 0 ? QFileDialog::ExistingFile
                                                             : QFileDialog::AnyFile);
   // A save replaces the chosen file without asking unless the caller asks.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, (spec.flags & kFlagOverwritePrompt) == 0);
-  const QStringList filters = qtNameFilters(spec.filter);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (setup.flags & kFlagOverwritePrompt) == 0);
+  const QStringList filters = qtNameFilters(setup.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.selectFile(QString());
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -68,12 +68,12 @@ std::optional<Text> QtDesktop::fileDialog(const FileDialogSpec& spec, bool save)
   return toText(QDir::toNativeSeparators(chosen.first()));
 }
 
-std::optional<Text> QtDesktop::openFileDialog(const FileDialogSpec& spec) {
-  return fileDialog(spec, false);
+std::optional<Text> QtDesktop::openFileDialog(const FileDialogSetup& setup) {
+  return fileDialog(setup, false);
 }
 
-std::optional<Text> QtDesktop::saveFileDialog(const FileDialogSpec& spec) {
-  return fileDialog(spec, true);
+std::optional<Text> QtDesktop::saveFileDialog(const FileDialogSetup& setup) {
+  return fileDialog(setup, true);
 }
 
 void QtDesktop::openHelp(const Text& path) {

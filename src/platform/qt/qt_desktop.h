@@ -25,8 +25,8 @@ class QtDesktop : public Desktop {
   // Dialogs and windows are placed over `owner` once it is set.
   void setOwner(QWidget* owner) { owner_ = owner; }
   void messageBox(const Text& message) override;
-  std::optional<Text> openFileDialog(const FileDialogSpec& spec) override;
-  std::optional<Text> saveFileDialog(const FileDialogSpec& spec) override;
+  std::optional<Text> openFileDialog(const FileDialogSetup& setup) override;
+  std::optional<Text> saveFileDialog(const FileDialogSetup& setup) override;
   void openHelp(const Text& path) override;
   bool startProgram(const Text& commandLine, const Text& argument) override;
   void showPreview(const Text& bitmapPath) override;
@@ -37,7 +37,7 @@ class QtDesktop : public Desktop {
   FormHelpWindow* about() const;
 
  private:
-  std::optional<Text> fileDialog(const FileDialogSpec& spec, bool save);
+  std::optional<Text> fileDialog(const FileDialogSetup& setup, bool save);
 
   QPointer<QWidget> owner_;
   QPointer<Form2Window> form2_;
