@@ -14,8 +14,6 @@ bool isDialCharacter(char16_t c) {
   return (c >= u'0' && c <= u'9') || c == u'*' || c == u'#' || c == u'-' || c == u'.';
 }
 
-bool given(const Text& t) { return !t.empty() && t != u"-"; }
-
 // Number after the first "=", subaddress after the following "/". Values are
 // appended, so repeated lines of one kind join up. `onSub` sees each
 // character that goes into the subaddress.
@@ -63,11 +61,7 @@ void Form1::IdentifyCaller() {
   }
 
   showStatusLine(voice ? u"着信" : u"データ着信");
-  if (given(CallingId)) {
-    appendStatusText(CallingId);
-    if (given(CallingSub)) appendStatusText(u"*" + CallingSub);
-    appendStatusText(CRLF);
-  }
+  appendCallerLine();
   statusCaretToEnd();
 
   if (CallerStage == CallerStageCode::VoiceMessage) {

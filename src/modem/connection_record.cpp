@@ -11,8 +11,6 @@ namespace {
 
 const Text kStoreFile = u"\\amp.dat";
 
-bool given(const Text& t) { return !t.empty() && t != u"-"; }
-
 // "mm/dd hh:mm" in local time.
 Text timeStamp(const LocalTime& t) {
   char buf[32];
@@ -26,7 +24,7 @@ Text timeStamp(const LocalTime& t) {
 void Form1::addMailRecord(const Text& text, const Text& melody, const Text& image) {
   MailStore.makeRoomAtSlot1();
   MailStore.MailTime[1] = timeStamp(clock_.now());
-  MailStore.MailCaller[1] = given(CallingSub) ? CallingId + u"*" + CallingSub : CallingId;
+  MailStore.MailCaller[1] = isReported(CallingSub) ? CallingId + u"*" + CallingSub : CallingId;
   MailStore.MailText[1] = text;
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;

@@ -26,12 +26,7 @@ bool lastReplyIs(const Form1Members& m, const Text& expected) {
 // A call that rang out unanswered (or lost its carrier while ringing).
 void missedCallNotice(Form1& f, const Text& heading) {
   f.showStatusLine(heading);
-  const auto given = [](const Text& t) { return !t.empty() && t != u"-"; };
-  if (given(f.CallingId)) {
-    f.appendStatusText(f.CallingId);
-    if (given(f.CallingSub)) f.appendStatusText(u"*" + f.CallingSub);
-    f.appendStatusText(CRLF);
-  }
+  f.appendCallerLine();
   f.statusCaretToEnd();
   f.LineState = LS::Idle;
   f.PendingCmd = PC::NoPending;

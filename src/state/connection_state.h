@@ -66,6 +66,9 @@ inline constexpr std::int16_t kPoolSlots = 11;    // pool indices 0..10
 // Scan positions are 16-bit; RxBuffer never holds more than this.
 inline constexpr std::size_t kRxBufferLimit = 32767;
 
+// The modem reports an absent number or subaddress as "" or "-".
+inline bool isReported(const Text& t) { return !t.empty() && t != u"-"; }
+
 inline bool isOnline(LineStateCode s) {
   return s == LineStateCode::OnlineVoice || s == LineStateCode::OnlineData;
 }

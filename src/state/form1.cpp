@@ -31,6 +31,13 @@ void Form1::clearStatus() { Text3.text.clear(); }
 
 void Form1::statusCaretToEnd() { Text3.caret = static_cast<std::int32_t>(Text3.text.size()); }
 
+void Form1::appendCallerLine() {
+  if (!isReported(CallingId)) return;
+  appendStatusText(CallingId);
+  if (isReported(CallingSub)) appendStatusText(u"*" + CallingSub);
+  appendStatusText(CRLF);
+}
+
 void Form1::statusCaretToStart() { Text3.caret = 0; }
 
 }  // namespace ondrix

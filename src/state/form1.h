@@ -158,6 +158,9 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // Text becomes empty; the caret is not moved.
   void clearStatus();
   void statusCaretToEnd();
+  // The caller's number, and "*" and the subaddress when one was reported,
+  // as a line of its own; nothing when no number was reported.
+  void appendCallerLine();
   void statusCaretToStart();
 
   // The platform, named as the handlers know it.
