@@ -185,9 +185,8 @@ void Form1::NumBtn_Click(std::int16_t index) {
 
 void Form1::ConnBtn_Click() {
   if (LineState == LS::Idle && PendingCmd == PC::NumberEntry) {
-    MSComm1.write(u"atdv" + DialNumber + CR);
+    sendCommand(*this, u"atdv" + DialNumber);
     LastDialNumber = DialNumber;
-    RxLineCount = 0;
     showStatusLine(u"発信中");
     PendingCmd = PC::Dialing;
     ReplyTimer = 0;

@@ -10,9 +10,6 @@ namespace {
 using LS = LineStateCode;
 using PC = PendingCmdCode;
 
-const Text kMelodyFile = u"\\melody.mmd";
-const Text kImageFile = u"\\Image.bmp";
-
 bool isMailSlot(int slot) { return slot >= 1 && slot <= kMailSlots; }
 
 // The first occupied slot from `from` to `to` inclusive, walking by `step`
@@ -116,7 +113,7 @@ void Form1::PlayMailMelody() {
   if (!browseIndexInRange()) return;
   const Text& melody = MailStore.MailMelody[BrowseIndex];
   if (melody.empty() || MelodyPlayer.empty()) return;
-  const Text path = AppDir + kMelodyFile;
+  const Text path = AppDir + kWorkingMelodyFile;
   SaveMelodyFile(files_, path, melody);
   // A player that cannot be started is no concern of the console.
   desktop_.startProgram(MelodyPlayer, path);
@@ -126,7 +123,7 @@ void Form1::ShowMailImage() {
   if (!browseIndexInRange()) return;
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
-  const Text path = AppDir + kImageFile;
+  const Text path = AppDir + kWorkingImageFile;
   SaveImageFile(files_, path, image);
   desktop_.showPreview(path);
 }

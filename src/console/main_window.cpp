@@ -8,14 +8,12 @@ namespace ondrix {
 namespace {
 
 const Text kPortError = u"ポートは使用中か無効です。";
-const Text kStoreFile = u"\\amp.dat";
-const Text kSettingsFile = u"\\brellin.ini";
 
 }  // namespace
 
 void Form1::Form_Load() {
   AppDir = files_.programDirectory();
-  LoadMailStore(files_, AppDir + kStoreFile, MailStore);
+  LoadMailStore(files_, AppDir + kMailStoreFile, MailStore);
   // The settings may name the port, so they come after the store and may
   // replace the port box text.
   LoadSettings(files_, AppDir + kSettingsFile, *this, ComNo.text);

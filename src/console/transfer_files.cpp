@@ -11,10 +11,8 @@ namespace {
 
 using PC = PendingCmdCode;
 
-const Text kMelodyFile = u"\\melody.mmd";
-const Text kImageFile = u"\\Image.bmp";
 // The save dialog's name for the working image; names match without regard
-// to case, so it is the file kImageFile wrote.
+// to case, so it is the file kWorkingImageFile wrote.
 const Text kImageCopySource = u"\\image.bmp";
 const Text kMelodyIndicator = u"♪";  // shown in Text4 while a melody is offered
 
@@ -87,10 +85,10 @@ void Form1::CMSAVEMMD_Click() {
   if (!browseIndexInRange()) return;
   const Text& melody = MailStore.MailMelody[BrowseIndex];
   if (melody.empty()) return;
-  SaveMelodyFile(files_, AppDir + kMelodyFile, melody);
+  SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
   // Cancel or a failed copy ends silently; the working file stays written.
   if (const auto chosen = desktop_.saveFileDialog(kMelodySaveDialog)) {
-    files_.copy(AppDir + kMelodyFile, *chosen);
+    files_.copy(AppDir + kWorkingMelodyFile, *chosen);
   }
 }
 
@@ -98,7 +96,7 @@ void Form1::CMSAVEIMG_Click() {
   if (!browseIndexInRange()) return;
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
-  SaveImageFile(files_, AppDir + kImageFile, image);
+  SaveImageFile(files_, AppDir + kWorkingImageFile, image);
   if (const auto chosen = desktop_.saveFileDialog(kImageSaveDialog)) {
     files_.copy(AppDir + kImageCopySource, *chosen);
   }

@@ -166,11 +166,11 @@ void Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& 
   Text3.text = MailStore.MailTime[1];
   if (!melody.empty()) {
     Text3.text += u" ♪";
-    SaveMelodyFile(files_, AppDir + u"\\melody.mmd", melody);
+    SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
   }
   if (!image.empty()) {
     Text3.text += u" ◆";
-    SaveImageFile(files_, AppDir + u"\\Image.bmp", image);
+    SaveImageFile(files_, AppDir + kWorkingImageFile, image);
   }
   Text3.text += CRLF + MailStore.MailCaller[1] + CRLF + MailStore.MailText[1];
   // The record is read from its first line.

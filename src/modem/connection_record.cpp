@@ -9,8 +9,6 @@ namespace ondrix {
 
 namespace {
 
-const Text kStoreFile = u"\\amp.dat";
-
 // "mm/dd hh:mm" in local time.
 Text timeStamp(const LocalTime& t) {
   char buf[32];
@@ -32,13 +30,13 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
 }
 
 void Form1::saveMailStore() {
-  if (SaveMailStore(files_, AppDir + kStoreFile, MailStore)) {
+  if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
     storeNotice.clear();
     return;
   }
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
-      SaveMailStore(files_, elsewhere + kStoreFile, MailStore)) {
+      SaveMailStore(files_, elsewhere + kMailStoreFile, MailStore)) {
     storeNotice = u"メールの保存先：" + elsewhere;
   } else {
     storeNotice = u"メールを保存できません";

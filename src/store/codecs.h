@@ -5,6 +5,11 @@
 
 namespace ondrix {
 
+// The working files of the last mail's melody and picture, in the program
+// directory; the player and the preview read them.
+inline const Text kWorkingMelodyFile = u"\\melody.mmd";
+inline const Text kWorkingImageFile = u"\\Image.bmp";
+
 void SaveMelodyFile(Files& files, const Text& path, const Text& melody);
 // True when the first line begins "<MEL="; `firstLine` gets the first line
 // whenever it could be read.

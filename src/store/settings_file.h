@@ -1,10 +1,13 @@
 #pragma once
 // The settings file "\brellin.ini".
 #include "core/text.h"
-#include "state/connection_state.h"
 #include "platform/files.h"
+#include "state/connection_state.h"
 
 namespace ondrix {
+
+// Its name in the program directory.
+inline const Text kSettingsFile = u"\\brellin.ini";
 
 // Sets the seven settings of `module` (defaults first) and, when the file
 // names a port from 1 to 9, the port box text `comNo`.
