@@ -15,7 +15,20 @@ struct Form1::PollTickMemo {
   bool identified = false;
   std::int16_t identifiedLines = 0;
   LineStateCode identifiedState = LineStateCode::Stopped;
+  // The own-number reply was shown in this tick from RxLineCount lines as
+  // below; another "OK" with nothing collected since would only show it
+  // again, at the cost of copying it (up to a full buffer per line).
+  bool ownNumberShown = false;
+  std::int16_t ownNumberLines = 0;
 };
+
+namespace {
+
+bool awaitingOwnNumber(const Form1Members& m) {
+  return m.LineState == LineStateCode::Idle && m.PendingCmd == PendingCmdCode::OwnNumberQuery;
+}
+
+}  // namespace
 
 void Form1::Timer1_Timer() {
   if (!MSComm1.isOpen() || MSComm1.pendingInput() < 1) {
@@ -44,11 +57,6 @@ void Form1::Timer1_Timer() {
   std::size_t consumed = 0;
   Text line;
   PollTickMemo memo;
-  // Another "OK" to the own-number query, with nothing collected or changed
-  // since one was judged, would only show the same reply again at the cost
-  // of copying it (up to a full buffer per line): it is judged once a tick.
-  bool ownNumberShown = false;
-  std::int16_t ownNumberLines = 0;
   for (;;) {
     if (isOnline(LineState)) {
       RxBuffer.erase(0, consumed);
@@ -56,19 +64,7 @@ void Form1::Timer1_Timer() {
       return;
     }
     if (!cutLine(consumed, line)) break;
-    const bool isOk = line == u"OK";
-    const auto awaitingNumber = [this] {
-      return LineState == LineStateCode::Idle && PendingCmd == PendingCmdCode::OwnNumberQuery;
-    };
-    if (isOk && ownNumberShown && awaitingNumber() && ReplyTimer == 0 &&
-        RxLineCount == ownNumberLines) {
-      continue;
-    }
     handleResultLine(line, memo);
-    if (isOk && awaitingNumber()) {
-      ownNumberShown = true;
-      ownNumberLines = RxLineCount;
-    }
     // A handler that closed the port or stopped the poll (the end of an
     // auto-search) leaves the rest of this read unhandled: nothing would
     // count a ring down any more. One that opened the next port has emptied
@@ -127,7 +123,13 @@ void Form1::handleResultLine(const Text& line, PollTickMemo& memo) {
   }
 
   if (LineEvent != LineEventCode::None) {
+    const bool ownNumberOk = LineEvent == LineEventCode::Ok && awaitingOwnNumber(*this);
+    if (ownNumberOk && memo.ownNumberShown && memo.ownNumberLines == RxLineCount) return;
     HandleModemEvent();
+    if (ownNumberOk && awaitingOwnNumber(*this)) {
+      memo.ownNumberShown = true;
+      memo.ownNumberLines = RxLineCount;
+    }
   } else if (isRinging(LineState) && RxLineCount >= 3) {
     // A line that was not collected leaves everything the identification
     // reads as its last run left it, so another run would show the same
