@@ -2,7 +2,7 @@
 file(GLOB_RECURSE files
   ${ROOT}/src/core/* ${ROOT}/src/state/* ${ROOT}/src/engine/* ${ROOT}/src/modem/*
   ${ROOT}/src/store/* ${ROOT}/src/console/*)
-file(GLOB platform_files ${ROOT}/src/platform/*.h ${ROOT}/src/platform/*.cpp)
+file(GLOB_RECURSE platform_files ${ROOT}/src/platform/*)
 list(APPEND files ${platform_files})
 foreach(f IN LISTS files)
   file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*<Q")

@@ -9,11 +9,11 @@
 #include <unistd.h>
 #endif
 
-#include "platform/qt/qt_clock.h"
-#include "platform/qt/qt_desktop.h"
-#include "platform/qt/qt_files.h"
-#include "platform/qt/qt_serial_line.h"
-#include "platform/qt/qt_timer.h"
+#include "qt/qt_clock.h"
+#include "qt/qt_desktop.h"
+#include "qt/qt_files.h"
+#include "qt/qt_serial_line.h"
+#include "qt/qt_timer.h"
 #include "state/form1.h"
 
 namespace ondrix {

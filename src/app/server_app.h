@@ -3,7 +3,7 @@
 // window, wired together, then the event loop.
 #include <functional>
 
-#include "platform/qt/form1_window.h"
+#include "qt/form1_window.h"
 
 namespace ondrix {
 

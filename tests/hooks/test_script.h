@@ -1,6 +1,6 @@
 #pragma once
 // Test-only automation of the real window (see test_script.cpp).
-#include "platform/qt/form1_window.h"
+#include "qt/form1_window.h"
 
 namespace ondrix {
 

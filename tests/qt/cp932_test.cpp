@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/qt/qt_cp932.h"
+#include "qt/qt_cp932.h"
 
 namespace ondrix {
 namespace {

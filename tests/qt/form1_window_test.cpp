@@ -1,5 +1,6 @@
 // The real main window, offscreen, on a Form1 wired to fakes.
-#include "platform/qt/form1_window.h"
+#include "qt/form1_window.h"
+#include "qt/widget_text.h"
 
 #include <gmock/gmock.h>
 
@@ -18,7 +19,7 @@
 #include <QPushButton>
 
 #include "form1_harness.h"
-#include "platform/qt/qt_text.h"
+#include "qt/qt_text.h"
 
 namespace ondrix {
 namespace {

@@ -23,12 +23,12 @@
 #include <QUrl>
 
 #include "fakes.h"
-#include "platform/qt/form1_window.h"
-#include "platform/qt/form2_window.h"
-#include "platform/qt/form_help_window.h"
-#include "platform/qt/qt_desktop.h"
-#include "platform/qt/qt_files.h"
-#include "platform/qt/qt_text.h"
+#include "qt/form1_window.h"
+#include "qt/form2_window.h"
+#include "qt/form_help_window.h"
+#include "qt/qt_desktop.h"
+#include "qt/qt_files.h"
+#include "qt/qt_text.h"
 #include "state/form1.h"
 
 namespace ondrix {

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_files.h"
+#include "qt/qt_files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "fakes.h"
-#include "platform/qt/qt_text.h"
+#include "qt/qt_text.h"
 
 namespace ondrix {
 namespace {

@@ -13,9 +13,9 @@
 
 #include "state/form1.h"
 #include "fakes.h"
-#include "platform/qt/qt_clock.h"
-#include "platform/qt/qt_serial_line.h"
-#include "platform/qt/qt_timer.h"
+#include "qt/qt_clock.h"
+#include "qt/qt_serial_line.h"
+#include "qt/qt_timer.h"
 #include "pty_support.h"
 
 namespace ondrix {

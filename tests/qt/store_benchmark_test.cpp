@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "fakes.h"
-#include "platform/qt/qt_files.h"
-#include "platform/qt/qt_text.h"
+#include "qt/qt_files.h"
+#include "qt/qt_text.h"
 #include "state/form1.h"
 #include "store/base64.h"
 

@@ -4,8 +4,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "platform/qt/qt_files.h"
-#include "platform/qt/qt_text.h"
+#include "qt/qt_files.h"
+#include "qt/qt_text.h"
 #include "store/base64.h"
 #include "store/codecs.h"
 #include "store/mail_store_file.h"

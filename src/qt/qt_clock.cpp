@@ -1,4 +1,4 @@
-#include "platform/qt/qt_clock.h"
+#include "qt/qt_clock.h"
 
 #include <QDateTime>
 

@@ -1,10 +1,10 @@
-#include "platform/qt/form2_window.h"
+#include "qt/form2_window.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 
-#include "platform/qt/form1_window.h"
+#include "qt/window_style.h"
 
 namespace ondrix {
 

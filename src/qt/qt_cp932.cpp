@@ -1,4 +1,4 @@
-#include "platform/qt/qt_cp932.h"
+#include "qt/qt_cp932.h"
 
 #include <QStringEncoder>
 

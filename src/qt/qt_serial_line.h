@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/qt/qt_cp932.h"
+#include "qt/qt_cp932.h"
 #include "platform/serial_line.h"
 
 namespace ondrix {

@@ -1,11 +1,11 @@
-#include "platform/qt/qt_serial_line.h"
+#include "qt/qt_serial_line.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <climits>
 
-#include "platform/qt/qt_text.h"
+#include "qt/qt_text.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_desktop.h"
+#include "qt/qt_desktop.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -7,10 +7,10 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "platform/qt/form2_window.h"
-#include "platform/qt/form_help_window.h"
-#include "platform/qt/qt_files.h"
-#include "platform/qt/qt_text.h"
+#include "qt/form2_window.h"
+#include "qt/form_help_window.h"
+#include "qt/qt_files.h"
+#include "qt/qt_text.h"
 
 namespace ondrix {
 

@@ -1,10 +1,10 @@
-#include "platform/qt/form_help_window.h"
+#include "qt/form_help_window.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/qt/form1_window.h"
+#include "qt/window_style.h"
 
 #ifndef ONDRIX_VERSION_MAJOR
 #error "the build passes the program's version numbers"

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_files.h"
+#include "qt/qt_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/qt/qt_cp932.h"
-#include "platform/qt/qt_text.h"
+#include "qt/qt_cp932.h"
+#include "qt/qt_text.h"
 
 namespace ondrix {
 

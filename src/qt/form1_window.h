@@ -2,16 +2,11 @@
 // The main window: the widgets of Form1's controls. Every click and key goes
 // to the core's handler; afterwards the controls' data is copied back into
 // the widgets (refresh), so the core never paints.
-#include <QFont>
 #include <QMainWindow>
-#include <QPoint>
-#include <QRect>
-#include <QSize>
-#include <QString>
 #include <array>
-#include <vector>
 
 #include "core/text.h"
+#include "qt/window_style.h"
 
 class QAction;
 class QFrame;
@@ -19,7 +14,6 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -27,39 +21,6 @@ namespace ondrix {
 
 class Form1;
 struct TextBoxModel;
-
-// Positions are kept in twips as the control table gives them; 15 twips make
-// one pixel at 96 dpi.
-inline constexpr int kTwipsPerPixel = 15;
-inline constexpr int kClientWidthTwips = 5025;
-inline constexpr int kClientHeightTwips = 4545;
-QRect twipsRect(int left, int top, int width, int height);
-
-// Where a window of outer size `outer` goes to stand centred over the outer
-// rectangle `owner`: each half is truncated towards zero, so a window larger
-// than its owner overhangs it evenly.
-QPoint centredOver(const QRect& owner, const QSize& outer);
-
-// Keeps a window of its own (not a child, so that disabling the owner does
-// not disable it) stacked above `owner`.
-void keepAbove(QWidget* window, QWidget* owner);
-
-// The face of the controls that have no font of their own.
-QFont windowFont();
-
-// Maps the Japanese gothic face the controls ask for onto the Japanese
-// monospace faces that may be installed, so no glyph renders as a box.
-void registerJapaneseFontSubstitutes();
-
-// A text box's content as the widget shows it: every CR LF, lone CR or lone
-// LF becomes one line break. `caret` (a position in `text`) is mapped to the
-// matching position in the result.
-QString displayText(const Text& text, std::int32_t caret, int* displayCaret);
-// The local files among dragged items, as native paths in the order given.
-std::vector<Text> droppedFilePaths(const QMimeData* data);
-
-// What the operator typed, as the control's text: line breaks become CR LF.
-Text modelText(const QString& shown);
 
 class Form1Window : public QMainWindow {
   Q_OBJECT
