@@ -186,12 +186,15 @@ void Form1::NumBtn_Click(std::int16_t index) {
 void Form1::ConnBtn_Click() {
   if (LineState == LS::Idle && PendingCmd == PC::NumberEntry) {
     sendCommand(*this, u"atdv" + DialNumber);
+    callDialled(DialNumber);
     LastDialNumber = DialNumber;
     showStatusLine(u"発信中");
     PendingCmd = PC::Dialing;
     ReplyTimer = 0;
   } else if (isRinging(LineState)) {
     sendCommand(*this, u"ata");
+    currentCall.answered = true;
+    currentCall.kind = CallKind::Answer;
   }
 }
 

@@ -20,6 +20,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
+  callEnded(CallFault::Stopped);
   files_.setCurrentDirectory(AppDir);
   // Hang-up is deliberately not sent: closing the port drops the line.
   if (MSComm1.isOpen()) MSComm1.close();
@@ -63,6 +64,7 @@ void Form1::StartBtn_Click() {
 }
 
 void Form1::StopBtn_Click() {
+  lineStopped();
   if (MSComm1.isOpen()) MSComm1.close();
   LineState = LineStateCode::Stopped;
   PendingCmd = PendingCmdCode::NoPending;
@@ -90,6 +92,7 @@ void Form1::Command1_Click() {
     showStatusLine(u"発信中");
     PendingCmd = PendingCmdCode::Dialing;
     ReplyTimer = 0;
+    callDialled(TextView(Text2.text).substr(3));
   } else {
     showStatusLine(u"コマンド送出中");
     PendingCmd = PendingCmdCode::CommandPending;

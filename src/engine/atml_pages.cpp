@@ -64,6 +64,11 @@ void Form1::SendShortcutPage() {
   MSComm1.write(Text(kShortcutEnd));
 }
 
-void Form1::SendFixedPage(TextView page) { MSComm1.write(Text(page)); }
+void Form1::SendFixedPage(TextView page) {
+  MSComm1.write(Text(page));
+  // Every fixed page but the acknowledgement tells the terminal the exchange
+  // is over: its hang-up then ends the call in order.
+  if (page != kAckPage) currentCall.closing = true;
+}
 
 }  // namespace ondrix

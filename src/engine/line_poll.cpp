@@ -31,6 +31,7 @@ bool awaitingOwnNumber(const Form1Members& m) {
 }  // namespace
 
 void Form1::Timer1_Timer() {
+  watchLine();
   if (!MSComm1.isOpen() || MSComm1.pendingInput() < 1) {
     // Only quiet ticks count, so ReplyTimer measures silence on the line.
     if (ReplyTimer >= 1) {
@@ -147,6 +148,7 @@ void Form1::handleResultLine(const Text& line, PollTickMemo& memo) {
 }
 
 void Form1::startRinging(LineStateCode ringing) {
+  callRang();
   CallingId.clear();
   CallingSub.clear();
   ConnectedId.clear();
@@ -168,6 +170,7 @@ void Form1::MSComm1_OnComm() {
     // countdown and the status box are left alone.
     startRinging(LineStateCode::RingingData);
   }
+  if (!MSComm1.isOpen()) lineLost();
 }
 
 void Form1::Timer2_Timer() {

@@ -68,11 +68,15 @@ void Form1::IdentifyCaller() {
     MSComm1.write(Text(u"ata") + CR);
     RxLineCount = 0;
     CallerStage = CallerStageCode::Answered;
+    currentCall.answered = true;
+    currentCall.kind = CallKind::Voice;
   } else if (LineState == LineStateCode::RingingData &&
              (ConnectedSub == kContentService ||
               (!ConnectedSub.empty() && TextView(ConnectedSub).substr(1) == kContentService))) {
     MSComm1.write(Text(u"ata") + CR);
     RxLineCount = 0;
+    currentCall.answered = true;
+    currentCall.kind = CallKind::Terminal;
   }
 }
 

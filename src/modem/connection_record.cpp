@@ -26,6 +26,7 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
   MailStore.MailText[1] = text;
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;
+  ++currentCall.records;
   saveMailStore();
 }
 
@@ -44,6 +45,7 @@ void Form1::saveMailStore() {
 }
 
 void Form1::HandleConnect() {
+  currentCall.connected = true;
   if (LineState == LineStateCode::RingingVoice) {
     LineState = LineStateCode::OnlineVoice;
     PendingCmd = PendingCmdCode::NoPending;

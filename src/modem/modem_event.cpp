@@ -30,6 +30,7 @@ void missedCallNotice(Form1& f, const Text& heading) {
   f.statusCaretToEnd();
   f.LineState = LS::Idle;
   f.PendingCmd = PC::NoPending;
+  f.callEnded();
 }
 
 // The line is back to Idle after a connection; say what kind of call ended.
@@ -53,6 +54,7 @@ void endOfCall(Form1& f) {
   if ((voiceMessage || f.MailReceived > 0) && !f.storeNotice.empty()) {
     f.appendStatusLine(f.storeNotice);
   }
+  f.callEnded();
 }
 
 // PA entries 1..3 whose list value is "0" are free to register; the simple
@@ -129,6 +131,8 @@ void Form1::HandleModemEvent() {
       } else if ((PendingCmd == PC::NoPending && event == LE::CarrierLost) ||
                  (PendingCmd == PC::HangupPending && event == LE::Ok)) {
         endOfCall(*this);
+      } else if (PendingCmd == PC::HangupPending && event == LE::Error) {
+        hangupRefused();
       }
       return;
 
@@ -238,6 +242,7 @@ void Form1::HandleModemEvent() {
         case LE::None:
           return;
       }
+      if (PendingCmd == PC::Dialing) dialEnded(event);
       PendingCmd = PC::NoPending;
       return;
 

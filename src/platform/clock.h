@@ -1,5 +1,6 @@
 #pragma once
-// Local date and time, for time stamps of stored records.
+// Local date and time, for time stamps of stored records and of the call
+// journal.
 namespace ondrix {
 
 struct LocalTime {
@@ -9,6 +10,7 @@ struct LocalTime {
   int hour = 0;    // 0..23
   int minute = 0;  // 0..59
   int second = 0;
+  int utcOffsetSeconds = 0;  // local time minus UTC, east positive
 };
 
 class Clock {

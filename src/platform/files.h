@@ -4,6 +4,7 @@
 // begins with a backslash ("...\amp.dat"); the implementation maps the
 // separators and matches the last name without regard to case. Paths chosen
 // in a dialog or dropped on the window are native paths and pass unchanged.
+#include <cstdint>
 #include <optional>
 
 #include "core/text.h"
@@ -33,6 +34,13 @@ class Files {
   virtual bool writeWorkingBytes(const Text& path, const Bytes& bytes) {
     return writeBytes(path, bytes);
   }
+
+  // Adds `bytes` to the end of the file in one write, creating the file,
+  // readable by its owner only, when it is missing. The file's size
+  // afterwards, or nullopt when nothing could be written.
+  virtual std::optional<std::int64_t> appendBytes(const Text& path, const Bytes& bytes) = 0;
+  // Renames, replacing an existing target.
+  virtual bool rename(const Text& from, const Text& to) = 0;
 
   // Copies, replacing an existing target.
   virtual bool copy(const Text& from, const Text& to) = 0;

@@ -36,6 +36,9 @@ class SerialLine {
   virtual void write(const Text& text) = 0;
 
   virtual bool carrierDetect() const = 0;
+  // Raises or drops the DTR line; false when the device has no modem
+  // control lines (a pseudo-terminal) or the port is closed.
+  virtual bool setDataTerminalReady(bool /*on*/) { return false; }
   // Kind of the event being reported (valid inside the notification).
   virtual CommEvent commEvent() const = 0;
 

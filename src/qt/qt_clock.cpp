@@ -8,7 +8,7 @@ LocalTime QtClock::now() const {
   const QDateTime t = QDateTime::currentDateTime();
   const QDate d = t.date();
   const QTime h = t.time();
-  return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+  return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second(), t.offsetFromUtc()};
 }
 
 }  // namespace ondrix

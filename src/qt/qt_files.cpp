@@ -13,6 +13,12 @@
 #include "qt/qt_cp932.h"
 #include "qt/qt_text.h"
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace ondrix {
 
 namespace {
@@ -141,6 +147,37 @@ bool QtFiles::copy(const Text& from, const Text& to) {
   const auto data = readAll(nativePath(from));
   if (!data) return false;
   return replaceWith(nativePath(to), *data);
+}
+
+std::optional<std::int64_t> QtFiles::appendBytes(const Text& path, const Bytes& bytes) {
+  const QString native = nativePath(path);
+#ifdef Q_OS_UNIX
+  // One write on a descriptor opened for appending puts the whole line at
+  // the end, even when someone else appends to the file meanwhile.
+  const int fd = ::open(QFile::encodeName(native).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return std::nullopt;
+  const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+  struct stat st {};
+  const bool sized = ::fstat(fd, &st) == 0;
+  ::close(fd);
+  if (n < 0 || static_cast<std::size_t>(n) != bytes.size() || !sized) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_size);
+#else
+  QFile file(native);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return std::nullopt;
+  const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<qsizetype>(bytes.size()));
+  if (file.write(data) != data.size() || !file.flush()) return std::nullopt;
+  return file.size();
+#endif
+}
+
+bool QtFiles::rename(const Text& from, const Text& to) {
+  std::error_code ec;
+  std::filesystem::rename(QFile::encodeName(nativePath(from)).toStdString(),
+                          QFile::encodeName(nativePath(to)).toStdString(), ec);
+  return !ec;
 }
 
 Text QtFiles::fallbackDirectory() { return toText(QDir::toNativeSeparators(userDataDirectory())); }

@@ -21,6 +21,8 @@ class QtFiles : public Files {
   bool writeBytes(const Text& path, const Bytes& bytes) override;
   bool writeWorkingText(const Text& path, const Text& text) override;
   bool writeWorkingBytes(const Text& path, const Bytes& bytes) override;
+  std::optional<std::int64_t> appendBytes(const Text& path, const Bytes& bytes) override;
+  bool rename(const Text& from, const Text& to) override;
   bool copy(const Text& from, const Text& to) override;
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;

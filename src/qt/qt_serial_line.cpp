@@ -164,6 +164,20 @@ void QtSerialLine::write(const Text& text) {
   serial_.flush();
 }
 
+bool QtSerialLine::setDataTerminalReady(bool on) {
+  if (!serial_.isOpen()) return false;
+  // A device without modem lines refuses; that is an answer, not a fault.
+  serial_.clearError();
+  probing_ = true;
+  const bool set = serial_.setDataTerminalReady(on);
+  probing_ = false;
+  if (!set || serial_.error() != QSerialPort::NoError) {
+    serial_.clearError();
+    return false;
+  }
+  return true;
+}
+
 std::optional<bool> QtSerialLine::readCarrierLine() {
   // A device without modem lines fails the query; that is an answer, not a
   // fault of the port, so the error it raises is not acted on.

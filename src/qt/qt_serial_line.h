@@ -36,6 +36,7 @@ class QtSerialLine : public QObject, public SerialLine {
   Text readAll() override;
   void write(const Text& text) override;
   bool carrierDetect() const override { return carrier_; }
+  bool setDataTerminalReady(bool on) override;
   CommEvent commEvent() const override { return event_; }
 
   // The device the selected port opens; empty when no port is selected.

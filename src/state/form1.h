@@ -20,6 +20,8 @@
 //                                 ClsBtn2_Click and the record actions
 //   console/transfer_files.cpp    the File menu and the drops
 //   console/help_about.cpp        CMHELPMENU_Click, CMINFO_Click
+//   modem/call_journal.cpp        the call journal (calls.log)
+//   engine/line_recovery.cpp      the line's own recovery
 #include <cstdint>
 #include <vector>
 
@@ -28,8 +30,10 @@
 #include "platform/files.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
+#include "state/call_record.h"
 #include "state/connection_state.h"
 #include "state/controls.h"
+#include "state/line_watch.h"
 
 namespace ondrix {
 
@@ -163,6 +167,24 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void appendCallerLine();
   void statusCaretToStart();
 
+  // --- beyond the handlers: what an unattended server needs ---------------
+  // The call journal: the call in progress, told by the handlers where a
+  // call begins, is answered, stores a record or ends; its line goes to
+  // calls.log when it ends.
+  CallRecord currentCall;
+  bool journalFailing = false;  // the operator has been told once
+  void callRang();
+  void callDialled(TextView number);
+  void dialEnded(LineEventCode event);
+  void callEnded(CallFault fault = CallFault::None);
+  // The line's own recovery: every poll tick looks at the line; the serial
+  // line's notification reports a port that went away.
+  LineWatch lineWatch;
+  void watchLine();
+  void lineLost();
+  void hangupRefused();
+  void lineStopped();
+
   // The platform, named as the handlers know it.
   SerialLine& MSComm1;
   Timer& Timer1;
@@ -184,6 +206,14 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void dispatchAtmlMessage(TextView message, int kind);
   // A new call: identity cleared, stage and counters reset, state set.
   void startRinging(LineStateCode ringing);
+  void writeJournal(const Text& line);
+  bool statusEndsWith(const Text& line) const;
+  // The status box's last line `old` becomes `line`; `line` is added when
+  // the box does not end with either.
+  void replaceStatusTail(const Text& old, const Text& line);
+  static Text recoveryNotice(CallFault fault);
+  // The hang-up is being tried again: the status box and the journal say so.
+  void hangupRetried();
 };
 
 }  // namespace ondrix

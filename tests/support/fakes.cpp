@@ -26,7 +26,7 @@ bool FakeSerialLine::selectPort(std::int16_t port) {
 
 bool FakeSerialLine::open() {
   if (open_) return true;
-  if (available_.count(port_) == 0) return false;
+  if (gone_ || available_.count(port_) == 0) return false;
   open_ = true;
   opened_.push_back(port_);
   return true;
@@ -57,6 +57,19 @@ Text FakeSerialLine::written() const {
   Text all;
   for (const auto& w : writes_) all += w;
   return all;
+}
+
+bool FakeSerialLine::setDataTerminalReady(bool on) {
+  if (!open_ || !modemLines_) return false;
+  dtr_.push_back(on);
+  return true;
+}
+
+void FakeSerialLine::vanish() {
+  gone_ = true;
+  open_ = false;
+  chunks_.clear();
+  raiseCarrierChange(false);
 }
 
 void FakeSerialLine::raiseCarrierChange(bool on) {
@@ -114,6 +127,34 @@ bool FakeFiles::writeBytes(const Text& path, const Bytes& bytes) {
   texts_.erase(k);
   bytes_[k] = bytes;
   writeLog_.push_back(k);
+  return true;
+}
+
+std::optional<std::int64_t> FakeFiles::appendBytes(const Text& path, const Bytes& bytes) {
+  const auto k = key(path);
+  if (refuses(k) || dirs_.count(k)) return std::nullopt;
+  texts_.erase(k);
+  Bytes& file = bytes_[k];
+  file.insert(file.end(), bytes.begin(), bytes.end());
+  return static_cast<std::int64_t>(file.size());
+}
+
+bool FakeFiles::rename(const Text& from, const Text& to) {
+  const auto f = key(from);
+  const auto t = key(to);
+  if (refuses(t) || refuses(f)) return false;
+  if (const auto it = bytes_.find(f); it != bytes_.end()) {
+    texts_.erase(t);
+    bytes_[t] = std::move(it->second);
+    bytes_.erase(it);
+  } else if (const auto it2 = texts_.find(f); it2 != texts_.end()) {
+    bytes_.erase(t);
+    texts_[t] = std::move(it2->second);
+    texts_.erase(it2);
+  } else {
+    return false;
+  }
+  writeLog_.push_back(t);
   return true;
 }
 

@@ -31,9 +31,18 @@ class FakeSerialLine : public SerialLine {
   Text readAll() override;
   void write(const Text& text) override;
   bool carrierDetect() const override { return carrier_; }
+  bool setDataTerminalReady(bool on) override;
   CommEvent commEvent() const override { return event_; }
 
   // Test side.
+  // The device goes away under the open port: it closes and reports a
+  // carrier drop, as the real line does; it cannot be opened until it is
+  // back.
+  void vanish();
+  void comeBack() { gone_ = false; }
+  // Whether the device has modem control lines; the DTR levels set, in order.
+  void setModemLines(bool present) { modemLines_ = present; }
+  const std::vector<bool>& dtrChanges() const { return dtr_; }
   void feed(const Text& chunk) { chunks_.push_back(chunk); }
   void setCarrier(bool on) { carrier_ = on; }
   // Sets the carrier and reports the change through the notification.
@@ -58,6 +67,9 @@ class FakeSerialLine : public SerialLine {
   std::int16_t port_ = 0;
   bool open_ = false;
   bool carrier_ = false;
+  bool gone_ = false;
+  bool modemLines_ = false;
+  std::vector<bool> dtr_;
   int closes_ = 0;
   CommEvent event_ = CommEvent::None;
 };
@@ -98,6 +110,8 @@ class FakeFiles : public Files {
   bool writeText(const Text& path, const Text& text) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
+  std::optional<std::int64_t> appendBytes(const Text& path, const Bytes& bytes) override;
+  bool rename(const Text& from, const Text& to) override;
   bool copy(const Text& from, const Text& to) override;
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;

@@ -1,0 +1,201 @@
+// The call journal: what the handlers tell it about the call in progress,
+// and the one line per call that it appends to calls.log when the call ends.
+#include "modem/call_journal.h"
+
+#include <cstdio>
+
+#include "state/form1.h"
+
+namespace ondrix {
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
+  y -= m <= 2 ? 1 : 0;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+std::int64_t utcSeconds(const LocalTime& t) {
+  return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second -
+         t.utcOffsetSeconds;
+}
+
+// A field never carries a tab or a line break of its own; an empty one is "-".
+Text field(TextView text) {
+  Text out(text);
+  for (char16_t& c : out) {
+    if (c < 0x20 || c == 0x7F) c = u' ';
+  }
+  return out.empty() ? Text(u"-") : out;
+}
+
+TextView kindWord(const CallRecord& call) {
+  switch (call.kind) {
+    case CallKind::Terminal:
+      return u"terminal";
+    case CallKind::Voice:
+      return u"voice";
+    case CallKind::Dial:
+      return u"dial";
+    case CallKind::Answer:
+      return u"answer";
+    case CallKind::Other:
+      break;
+  }
+  // The modem connected a call nobody answered: it rang in as a carrier and
+  // was taken for a terminal's.
+  return call.connected ? u"terminal" : u"other";
+}
+
+TextView faultWords(CallFault fault) {
+  switch (fault) {
+    case CallFault::DeviceLost:
+      return u"device lost";
+    case CallFault::HangupRecovered:
+      return u"hang-up refused, recovered";
+    case CallFault::HangupRestarted:
+      return u"hang-up refused, modem restarted";
+    case CallFault::NoInput:
+      return u"no input for ten minutes, ended";
+    case CallFault::NoReply:
+      return u"no reply from the modem, restarted";
+    case CallFault::Stopped:
+      return u"server stopped";
+    case CallFault::NewRing:
+      return u"cut short by a new ring";
+    case CallFault::None:
+      break;
+  }
+  return {};
+}
+
+Text outcome(const CallRecord& call) {
+  Text primary;
+  bool replaceable = false;  // says only that the call went, which the fault says better
+  if (call.records > 0) {
+    // Each record went to slot 1, pushing the earlier ones of the call on.
+    if (call.kind == CallKind::Voice) {
+      primary = u"voice message 1";
+    } else {
+      primary = call.records == 1 ? Text(u"mail 1") : u"mail 1-" + decimal(call.records);
+    }
+  } else if (call.kind == CallKind::Dial || call.kind == CallKind::Answer) {
+    primary = call.connected ? u"operator call" : u"not connected";
+  } else if (call.connected) {
+    primary = call.closing ? u"no mail" : u"carrier lost";
+    replaceable = !call.closing;
+  } else {
+    primary = call.answered ? u"not connected" : u"not answered";
+    replaceable = !call.answered;
+  }
+  if (call.fault == CallFault::None) return primary;
+  if (replaceable) return Text(faultWords(call.fault));
+  return primary + u"; " + Text(faultWords(call.fault));
+}
+
+}  // namespace
+
+Text isoLocalTime(const LocalTime& t) {
+  const int offset = t.utcOffsetSeconds;
+  const int minutes = (offset < 0 ? -offset : offset) / 60;
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", t.year % 10000,
+                t.month % 100, t.day % 100, t.hour % 100, t.minute % 100, t.second % 100,
+                offset < 0 ? '-' : '+', (minutes / 60) % 100, minutes % 60);
+  return fromUtf8(buf);
+}
+
+std::int64_t secondsBetween(const LocalTime& from, const LocalTime& to) {
+  const std::int64_t s = utcSeconds(to) - utcSeconds(from);
+  return s < 0 ? 0 : s;
+}
+
+Text callJournalLine(const CallRecord& call) {
+  Text line = isoLocalTime(call.began);
+  for (const Text& f : {Text(kindWord(call)), field(call.caller), field(call.calledSub),
+                        field(outcome(call)), decimal(secondsBetween(call.began, call.ended))}) {
+    line += u'\t';
+    line += f;
+  }
+  line += LF;
+  return line;
+}
+
+void Form1::callRang() {
+  // A modem repeats its ring line while the phone rings: that is still the
+  // same call.
+  if (currentCall.open && isRinging(LineState)) return;
+  if (currentCall.open) callEnded(CallFault::NewRing);
+  currentCall = {};
+  currentCall.open = true;
+  currentCall.began = clock_.now();
+}
+
+void Form1::callDialled(TextView number) {
+  if (currentCall.open) callEnded(CallFault::NewRing);
+  currentCall = {};
+  currentCall.open = true;
+  currentCall.kind = CallKind::Dial;
+  currentCall.began = clock_.now();
+  // A dial typed on the command line may carry its kind ("atdv", "atdt").
+  if (!number.empty() &&
+      ((number[0] >= u'a' && number[0] <= u'z') || (number[0] >= u'A' && number[0] <= u'Z'))) {
+    number.remove_prefix(1);
+  }
+  currentCall.caller = Text(number);
+}
+
+void Form1::dialEnded(LineEventCode event) {
+  if (!currentCall.open || currentCall.kind != CallKind::Dial) return;
+  // The modem's "OK" to a dial means the call was made.
+  if (event == LineEventCode::Ok) currentCall.connected = true;
+  callEnded();
+}
+
+void Form1::callEnded(CallFault fault) {
+  if (!currentCall.open) return;
+  currentCall.open = false;
+  // The carrier drop that ended the call came from a port that went away.
+  if (fault == CallFault::None && !MSComm1.isOpen()) fault = CallFault::DeviceLost;
+  if (fault != CallFault::None) currentCall.fault = fault;
+  currentCall.ended = clock_.now();
+  if (currentCall.kind != CallKind::Dial) {
+    currentCall.caller.clear();
+    if (isReported(CallingId)) {
+      currentCall.caller = CallingId;
+      if (isReported(CallingSub)) currentCall.caller += u"*" + CallingSub;
+    }
+    currentCall.calledSub = isReported(ConnectedSub) ? ConnectedSub : Text();
+  }
+  writeJournal(callJournalLine(currentCall));
+  const Text notice = recoveryNotice(currentCall.fault);
+  if (!notice.empty() && !statusEndsWith(notice)) appendStatusLine(notice);
+}
+
+void Form1::writeJournal(const Text& line) {
+  const std::string utf8 = toUtf8(line);
+  const std::optional<std::int64_t> size =
+      files_.appendBytes(AppDir + kCallJournalFile, Bytes(utf8.begin(), utf8.end()));
+  if (!size) {
+    // The call and the store go on; the operator is told once.
+    if (!journalFailing) appendStatusLine(u"通話記録（calls.log）を書き込めません");
+    journalFailing = true;
+    return;
+  }
+  journalFailing = false;
+  if (*size > kJournalRotateBytes)
+    files_.rename(AppDir + kCallJournalFile, AppDir + kCallJournalOldFile);
+}
+
+bool Form1::statusEndsWith(const Text& line) const {
+  const Text tail = line + CRLF;
+  return Text3.text.size() >= tail.size() &&
+         Text3.text.compare(Text3.text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace ondrix
