@@ -57,9 +57,11 @@ struct Result {
 // Plays `name`, expecting `told`, against a server that offers `actual`:
 // every 100 ms the simulator's bytes arrive in one poll tick and the
 // server's writes go back.
-Result playAgainstServer(const std::string& name, const Offer& told, const Offer& actual) {
+Result playAgainstServer(const std::string& name, const Offer& told, const Offer& actual,
+                         int refusals = 1) {
   Harness<> h;
   h.openLine();
+  h.form.StartCommand = u"at#sy1=40";
   for (std::size_t i = 0; i < actual.melodies.size(); ++i) {
     h.form.MelodyPool[i] = fromLine(actual.melodies[i]);
   }
@@ -71,6 +73,7 @@ Result playAgainstServer(const std::string& name, const Offer& told, const Offer
 
   CallOptions options;
   options.offer = told;
+  options.refusals = refusals;
   Script script;
   std::string error;
   if (!makeCall(name, options, script, error)) return {false, error, 0};
@@ -116,13 +119,15 @@ struct Case {
   const char* call;
   Offer offer;
   std::size_t stored;
+  int refusals = 1;
   friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 };
 
 class AgainstTheServer : public ::testing::TestWithParam<Case> {};
 
 TEST_P(AgainstTheServer, EveryByteAsExpected) {
-  const Result r = playAgainstServer(GetParam().call, GetParam().offer, GetParam().offer);
+  const Result r =
+      playAgainstServer(GetParam().call, GetParam().offer, GetParam().offer, GetParam().refusals);
   EXPECT_TRUE(r.passed) << r.failure;
   EXPECT_EQ(r.stored, GetParam().stored);
 }
@@ -135,7 +140,11 @@ INSTANTIATE_TEST_SUITE_P(Calls, AgainstTheServer,
                                            Case{"TenImages", "terminal", offer(0, 10), 1},
                                            Case{"VoiceMessage", "voice", {}, 1},
                                            Case{"RingForNobody", "unanswered", {}, 0},
-                                           Case{"RingForAnotherService", "other", {}, 0}),
+                                           Case{"RingForAnotherService", "other", {}, 0},
+                                           Case{"HangupRefusedOnce", "hangup-error", {}, 1},
+                                           Case{"HangupUnansweredTwice", "hangup-silent", {}, 1, 2},
+                                           Case{"HangupNeverConfirmed", "hangup-error", {}, 1, 4},
+                                           Case{"HangupNeverAnswered", "hangup-silent", {}, 1, 4}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A server whose offer differs from what the caller was told fails the call

@@ -41,6 +41,7 @@ class Builder {
   void online() { s_.steps.push_back({Kind::Online, "carrier up", {}, 0, 0, false}); }
   void dialing() { s_.steps.push_back({Kind::Dialing, "dialling", {}, 0, 0, false}); }
   void command() { s_.steps.push_back({Kind::Command, "command mode", {}, 0, 0, false}); }
+  void unplug(int ms) { s_.steps.push_back({Kind::Unplug, "device removed", {}, ms, 0, false}); }
 
   // The ring and the identity lines a verbose modem reports for it.
   void ring(const char* ringLine, const CallOptions& o, const std::string& callingSub,
@@ -174,6 +175,52 @@ void answerCall(Builder& b, const CallOptions& o) {
   b.quiet("nothing after the hang-up", 500);
 }
 
+// The device is pulled while the server waits for calls and put back after
+// a while, as a new device behind the same name. Nobody presses a key: the
+// server must start the line again by itself.
+void unplugCall(Builder& b, const CallOptions& o) {
+  b.unplug(o.awayMs);
+  b.expect("the start command again, unprompted", o.startCommand + "\r", kRestartLimitMs);
+  b.resultLine(kOk);
+}
+
+// A voice call with a message whose hang-up the modem refuses ("ERROR") or
+// never answers, `refusals` times in a row. The server tries again (DTR
+// where the line has it; a pseudo-terminal has none), escapes and hangs up;
+// after three refused tries it starts the modem anew.
+void refusedHangup(Builder& b, const CallOptions& o, bool silent) {
+  b.ring(kRingVoice, o, orDefault(o.callingSub, "12"), orDefault(o.subaddress, "CALL ME 5PM"));
+  b.answered();
+  b.resultLine(kConnect, 100);
+  b.online();
+  b.expect("greeting", kVoiceHello);
+  b.terminal("greeting", kVoiceHello);
+  b.expect("closing", kVoiceBye);
+  b.terminal("closing", kVoiceBye);
+  b.expect("escape", kEscape, kReplyLimitMs, 1000);
+  b.command();
+  b.resultLine(kEscapeOk);
+  b.expect("hang-up", std::string(kHangUp) + "\r");
+  // The wait before a try: the server's confirmation time when the modem
+  // stays silent, then DTR down (or a pause) before the escape.
+  const int pause = (silent ? kHangupConfirmMs : 0) + kDtrLowMs;
+  for (int refused = 1;; ++refused) {
+    if (!silent) b.resultLine("ERROR");
+    if (refused == kMaxRefusals) break;
+    b.expect("escape, tried again", kEscape, pause + kReplyLimitMs, pause - 100);
+    b.expect("hang-up, tried again", std::string(kHangUp) + "\r", kEscapeGuardMs + kReplyLimitMs,
+             kEscapeGuardMs - 100);
+    if (refused == o.refusals) {
+      b.resultLine(kOk);
+      b.quiet("nothing after the hang-up", 500);
+      return;
+    }
+  }
+  b.expect("the start command after three refused tries", o.startCommand + "\r",
+           (silent ? kHangupConfirmMs : 0) + kReplyLimitMs);
+  b.resultLine(kOk);
+}
+
 bool onlyDialCharacters(const std::string& text, const char* extra) {
   return text.find_first_not_of(std::string("0123456789") + extra) == std::string::npos;
 }
@@ -187,8 +234,9 @@ Mail CallOptions::defaultMail() {
 }
 
 const std::vector<std::string>& callNames() {
-  static const std::vector<std::string> names{"terminal", "voice", "unanswered", "other",
-                                              "lost",     "dial",  "answer"};
+  static const std::vector<std::string> names{
+      "terminal", "voice",  "unanswered", "other",        "lost",
+      "dial",     "answer", "unplug",     "hangup-error", "hangup-silent"};
   return names;
 }
 
@@ -217,6 +265,14 @@ bool makeCall(const std::string& name, const CallOptions& options, Script& scrip
       return false;
     }
     dialCall(b, options);
+  } else if (name == "unplug") {
+    unplugCall(b, options);
+  } else if (name == "hangup-error" || name == "hangup-silent") {
+    if (options.refusals < 1 || options.refusals > kMaxRefusals) {
+      error = "the modem refuses from 1 to 4 hang-ups (4: every try)";
+      return false;
+    }
+    refusedHangup(b, options, name == "hangup-silent");
   } else if (name == "answer") {
     // Any other character makes the call one the server answers itself.
     if (!onlyDialCharacters(options.subaddress, "*#-.")) {

@@ -16,6 +16,7 @@ struct Step {
     Online,   // the modem connects the line: no echo any more
     Dialing,  // the modem dials out: no echo; a byte from the server aborts the dial
     Command,  // the modem is back in command mode: it echoes again
+    Unplug,   // the device is removed for `ms`, then returned as a new one
   };
   Kind kind;
   std::string what;  // for the transcript and for reports
@@ -36,6 +37,10 @@ struct CallOptions {
   std::string connectedId = "987";
   std::string subaddress;                 // connected subaddress; empty: the call's own default
   std::string dialNumber = "0312345678";  // what the operator dials in the dial call
+  int awayMs = 3000;  // how long the unplug call leaves the line without its device
+  int refusals = 1;   // hang-ups the modem refuses in the hang-up calls (4: all of them)
+  // The server's start command, as the modem was told to answer it.
+  std::string startCommand = "at#sy1=40";
   Offer offer;
   Mail mail = defaultMail();
 
@@ -60,5 +65,13 @@ inline constexpr int kNoReplyMs = 500;
 inline constexpr int kRingCountdownMs = 4000;
 // How long a call waits for the operator to press the window's keys.
 inline constexpr int kOperatorLimitMs = 20000;
+// A server must be back on a returned device within this time.
+inline constexpr int kRestartLimitMs = 30000;
+// It waits this long for the "OK" to a hang-up before it tries again, and
+// keeps DTR down (or pauses) a second before the escape, a guard after it.
+inline constexpr int kHangupConfirmMs = 5000;
+inline constexpr int kDtrLowMs = 1000;
+inline constexpr int kEscapeGuardMs = 1500;
+inline constexpr int kMaxRefusals = 4;
 
 }  // namespace linesim

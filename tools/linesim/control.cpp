@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -41,6 +42,8 @@ std::string encodeRequest(const std::string& call, const CallOptions& o) {
   if (!o.callingSub.empty()) out += "callingsub " + o.callingSub + "\n";
   out += "calling " + o.callingId + "\n";
   out += "number " + o.dialNumber + "\n";
+  out += "away " + std::to_string(o.awayMs) + "\n";
+  out += "refusals " + std::to_string(o.refusals) + "\n";
   return out + "\n";
 }
 
@@ -66,6 +69,10 @@ bool decodeRequest(const std::string& text, std::string& call, CallOptions& o, s
       o.callingSub = value;
     } else if (key == "number") {
       o.dialNumber = value;
+    } else if (key == "away") {
+      o.awayMs = std::atoi(value.c_str());
+    } else if (key == "refusals") {
+      o.refusals = std::atoi(value.c_str());
     } else {
       error = "unknown request line: " + line;
       return false;

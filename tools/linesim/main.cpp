@@ -97,6 +97,9 @@ void usage(std::FILE* to) {
       "  --calling N[/S]  the caller's number and subaddress\n"
       "  --number N       the number the operator dials in the dial call\n"
       "                   (default: 0312345678)\n"
+      "  --away SECONDS   how long the unplug call keeps the device away (default: 3)\n"
+      "  --refusals N     hang-ups the modem refuses in the hang-up calls, 1 to 4\n"
+      "                   (default: 1; 4: every try, so the server starts the modem anew)\n"
       "Calls:\n"
       "  terminal    a terminal logs in, uploads a mail, takes every offered page\n"
       "  voice       a voice call carrying a message in its subaddress\n"
@@ -107,6 +110,16 @@ void usage(std::FILE* to) {
       "              and stops the ringing dial with the cut key (\"at\")\n"
       "  answer      a voice ring without message: the operator answers with the\n"
       "              call key and hangs up with the cut key (\"+++\", then \"ath\")\n"
+      "  unplug      the device is removed while the server waits for calls and\n"
+      "              returned (a new pseudo-terminal behind the same COM<N> link);\n"
+      "              the server must send its start command again, unprompted,\n"
+      "              within 30 s\n"
+      "  hangup-error   a voice call whose hang-up the modem answers \"ERROR\";\n"
+      "              the server must try again (escape, \"ath\") and, after three\n"
+      "              refused tries, send its start command\n"
+      "  hangup-silent  the same with no answer at all to the hang-up\n"
+      "A pseudo-terminal has no modem control lines, so the server's DTR drop\n"
+      "before a new try cannot be seen here; it pauses a second instead.\n"
       "The running simulator stops on SIGINT or SIGTERM and removes its COM<N> link;\n"
       "its exit status is 1 when a call of --call failed or was never played.\n",
       to);
@@ -124,7 +137,8 @@ bool parseNumber(const std::string& v, int& out) {
 // Returns 1 when taken, 0 when not an option of these, -1 on a bad value.
 int parseCallOption(int argc, char** argv, int& i, CallOptions& o, std::string& error) {
   const std::string a = argv[i];
-  if (a != "--melody" && a != "--image" && a != "--sub" && a != "--calling" && a != "--number") {
+  if (a != "--melody" && a != "--image" && a != "--sub" && a != "--calling" && a != "--number" &&
+      a != "--away" && a != "--refusals") {
     return 0;
   }
   if (i + 1 >= argc) return -1;
@@ -133,6 +147,13 @@ int parseCallOption(int argc, char** argv, int& i, CallOptions& o, std::string& 
     o.subaddress = v;
   } else if (a == "--number") {
     o.dialNumber = v;
+  } else if (a == "--away") {
+    char* end = nullptr;
+    const double seconds = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end != '\0' || seconds < 0 || seconds > 3600) return -1;
+    o.awayMs = static_cast<int>(seconds * 1000);
+  } else if (a == "--refusals") {
+    if (!parseNumber(v, o.refusals)) return -1;
   } else if (a == "--calling") {
     const std::size_t slash = v.find('/');
     o.callingId = v.substr(0, slash);
@@ -247,6 +268,7 @@ class Simulator {
   }
 
   bool queueOwnCalls() {
+    opt_.call.startCommand = opt_.modem.startCommand;
     for (const std::string& name : opt_.calls) {
       Script script;
       std::string error;
@@ -328,6 +350,7 @@ class Simulator {
       out_ += opt_.noise;
     }
     if (player_ && player_->running()) out_ += player_->tick(now);
+    followDevice();
     if (player_ && player_->finished() && !reported_) finishCall({});
     if ((player_ && player_->running()) || queue_.empty()) return;
 
@@ -360,6 +383,28 @@ class Simulator {
     reported_ = false;
     queue_.pop_front();
     out_ += player_->start(now);
+    followDevice();
+  }
+
+  // Removes or returns the device when the call in play says so.
+  void followDevice() {
+    if (!player_) return;
+    if (player_->takeUnplug()) {
+      out_.clear();
+      pty_.unplug();
+      printLine("the device is removed: " + pty_.linkPath() + " points at nothing");
+    }
+    if (player_->takeReplug()) {
+      std::string error;
+      if (!pty_.replug(error)) {
+        printLine("cannot return the device: " + error);
+        return;
+      }
+      // A new device knows nothing of the server's earlier start.
+      modem_ = linesim::Modem(opt_.modem);
+      startedAt_ = -1;
+      printLine("the device is back: " + pty_.linkPath() + " -> " + pty_.slavePath());
+    }
   }
 
   void finishCall(const std::string& why) {
@@ -426,8 +471,9 @@ class Simulator {
     std::string error;
     CallOptions options;
     Script script;
-    if (!linesim::decodeRequest(c->in, name, options, error) ||
-        !linesim::makeCall(name, options, script, error)) {
+    const bool decoded = linesim::decodeRequest(c->in, name, options, error);
+    options.startCommand = opt_.modem.startCommand;
+    if (!decoded || !linesim::makeCall(name, options, script, error)) {
       sendAll(fd, "| " + error + "\n= failed\n");
       dropClient(fd);
       return;

@@ -141,6 +141,19 @@ void CallPlayer::advance(Millis now, std::string& out) {
         online_ = false;
         note(now, "-- command mode: the modem echoes --");
         break;
+      case Kind::Unplug:
+        if (!unplugged_) {
+          unplugged_ = true;
+          unplugDue_ = true;
+          online_ = false;
+          note(now, "-- the device is removed for " + std::to_string(s.ms) + " ms --");
+        }
+        if (elapsed < s.ms) return;
+        unplugged_ = false;
+        replugDue_ = true;
+        received_.clear();  // nothing crosses a removed device
+        note(now, "-- the device is back --");
+        break;
       case Kind::Quiet:
         if (!received_.empty()) {
           fail("  expected nothing for " + std::to_string(s.ms) + " ms\n  received after " +

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "call.h"
 
@@ -26,6 +27,10 @@ class CallPlayer {
   Millis nextDeadline() const;
 
   bool running() const { return started_ && !finished_; }
+  // True once when the call has just removed the device, and once when it
+  // has put it back; the simulator does the removing.
+  bool takeUnplug() { return std::exchange(unplugDue_, false); }
+  bool takeReplug() { return std::exchange(replugDue_, false); }
   bool finished() const { return finished_; }
   bool passed() const { return finished_ && failure_.empty(); }
   // Where and how the call went wrong, over several lines; empty if it did not.
@@ -49,6 +54,9 @@ class CallPlayer {
   bool finished_ = false;
   bool online_ = false;
   bool heardServer_ = false;
+  bool unplugged_ = false;
+  bool unplugDue_ = false;
+  bool replugDue_ = false;
   std::string received_;  // server bytes not matched yet
   std::string failure_;
 };

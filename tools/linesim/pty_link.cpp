@@ -14,6 +14,9 @@ namespace linesim {
 
 namespace {
 
+// No file can ever live under /dev/null: a link to this stays dangling.
+constexpr const char* kUnplugged = "/dev/null/unplugged";
+
 std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 // The target of a symbolic link, or empty when `path` is not one.
@@ -33,6 +36,8 @@ PtyLink::~PtyLink() {
 }
 
 bool PtyLink::create(const std::string& dir, int port, std::string& error) {
+  dir_ = dir;
+  port_ = port;
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0) {
     error = errnoText("posix_openpt");
@@ -89,8 +94,21 @@ bool PtyLink::create(const std::string& dir, int port, std::string& error) {
 
 void PtyLink::removeLink() {
   if (linkPath_.empty()) return;
-  if (linkTarget(linkPath_) == slavePath_) ::unlink(linkPath_.c_str());
+  const std::string target = linkTarget(linkPath_);
+  if (target == slavePath_ || target == kUnplugged) ::unlink(linkPath_.c_str());
   linkPath_.clear();
 }
+
+void PtyLink::unplug() {
+  if (linkTarget(linkPath_) == slavePath_) {
+    ::unlink(linkPath_.c_str());
+    if (::symlink(kUnplugged, linkPath_.c_str()) != 0) linkPath_.clear();
+  }
+  if (slaveHold_ >= 0) ::close(slaveHold_);
+  if (master_ >= 0) ::close(master_);
+  slaveHold_ = master_ = -1;
+}
+
+bool PtyLink::replug(std::string& error) { return create(dir_, port_, error); }
 
 }  // namespace linesim

@@ -17,8 +17,15 @@ class PtyLink {
   // anything else of that name is left alone and the call fails. On failure
   // `error` says why.
   bool create(const std::string& dir, int port, std::string& error);
-  // Removes the link if it still points at this pseudo-terminal.
+  // Removes the link if it still points at this pseudo-terminal (or at
+  // nothing, while unplugged).
   void removeLink();
+  // The device goes away: the pseudo-terminal is closed, so the server's
+  // side hangs up, and the link is left pointing at nothing, as a link to a
+  // device name does while its adapter is pulled.
+  void unplug();
+  // A new pseudo-terminal behind the same link, as a device plugged back in.
+  bool replug(std::string& error);
 
   int masterFd() const { return master_; }
   const std::string& slavePath() const { return slavePath_; }
@@ -32,6 +39,8 @@ class PtyLink {
   int slaveHold_ = -1;
   std::string slavePath_;
   std::string linkPath_;
+  std::string dir_;
+  int port_ = 0;
 };
 
 }  // namespace linesim
