@@ -164,7 +164,7 @@ void Form1::watchLine() {
       // Whatever the old device left unread is no answer from this one.
       RxBuffer.clear();
       RxLineCount = 0;
-      replaceStatusTail(kPortLost, kPortBack);
+      noteStatus(kPortBack, kPortLost);
       StartBtn_Click();
       return;
     case RecoveryAction::PutOnHook:
@@ -200,7 +200,7 @@ void Form1::watchLine() {
       return;
     case RecoveryAction::EndCall:
       currentCall.fault = CallFault::NoInput;
-      appendStatusLine(kNoInputEnding);
+      noteStatus(kNoInputEnding);
       Timer2.setInterval(kEscapeGuardMs);
       return;
   }
@@ -219,7 +219,7 @@ void Form1::lineLost() {
   ReplyTimer = 0;
   lineWatch = {};
   lineWatch.reopening = true;
-  replaceStatusTail(kPortBack, kPortLost);
+  noteStatus(kPortLost, kPortBack);
 }
 
 void Form1::hangupRefused() { lineWatch.refused = true; }
@@ -229,7 +229,7 @@ void Form1::hangupRetried() {
   lineWatch.retrying = true;
   // A call answered and never connected keeps saying why it was hung up.
   if (currentCall.fault != CallFault::NoReply) currentCall.fault = CallFault::HangupRecovered;
-  appendStatusLine(kHangupRetrying);
+  noteStatus(kHangupRetrying);
 }
 
 void Form1::lineStopped() {
@@ -237,10 +237,17 @@ void Form1::lineStopped() {
   lineWatch = {};
 }
 
-void Form1::replaceStatusTail(const Text& old, const Text& line) {
-  if (statusEndsWith(old)) Text3.text.resize(Text3.text.size() - old.size() - CRLF.size());
-  if (!statusEndsWith(line)) appendStatusLine(line);
-  statusCaretToEnd();
+void Form1::noteStatus(const Text& line, const Text& replacing) {
+  if (!replacing.empty() && statusEndsWith(replacing)) {
+    Text3.text.resize(Text3.text.size() - replacing.size() - CRLF.size());
+  }
+  if (statusEndsWith(line)) {
+    statusCaretToEnd();
+    return;
+  }
+  // A record shown last ends without a line end of its own.
+  if (!Text3.text.empty() && Text3.text.back() != LF) Text3.text += CRLF;
+  appendStatusLine(line);
 }
 
 }  // namespace ondrix

@@ -174,7 +174,7 @@ void Form1::callEnded(CallFault fault) {
   }
   writeJournal(callJournalLine(currentCall));
   const Text notice = recoveryNotice(currentCall.fault);
-  if (!notice.empty() && !statusEndsWith(notice)) appendStatusLine(notice);
+  if (!notice.empty()) noteStatus(notice);
 }
 
 void Form1::writeJournal(const Text& line) {
@@ -183,7 +183,7 @@ void Form1::writeJournal(const Text& line) {
       files_.appendBytes(AppDir + kCallJournalFile, Bytes(utf8.begin(), utf8.end()));
   if (!size) {
     // The call and the store go on; the operator is told once.
-    if (!journalFailing) appendStatusLine(u"通話記録（calls.log）を書き込めません");
+    if (!journalFailing) noteStatus(u"通話記録（calls.log）を書き込めません");
     journalFailing = true;
     return;
   }

@@ -208,9 +208,9 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void startRinging(LineStateCode ringing);
   void writeJournal(const Text& line);
   bool statusEndsWith(const Text& line) const;
-  // The status box's last line `old` becomes `line`; `line` is added when
-  // the box does not end with either.
-  void replaceStatusTail(const Text& old, const Text& line);
+  // Adds `line` as a line of its own, unless the status box ends with it
+  // already; a last line `replacing` gives way to it.
+  void noteStatus(const Text& line, const Text& replacing = {});
   static Text recoveryNotice(CallFault fault);
   // The hang-up is being tried again: the status box and the journal say so.
   void hangupRetried();
