@@ -179,8 +179,16 @@ void Form1::callEnded(CallFault fault) {
 
 void Form1::writeJournal(const Text& line) {
   const std::string utf8 = toUtf8(line);
-  const std::optional<std::int64_t> size =
-      files_.appendBytes(AppDir + kCallJournalFile, Bytes(utf8.begin(), utf8.end()));
+  const Bytes bytes(utf8.begin(), utf8.end());
+  // The journal goes where the store goes: the program directory, or the
+  // fallback directory when that cannot be written.
+  Text dir = AppDir;
+  std::optional<std::int64_t> size = files_.appendBytes(dir + kCallJournalFile, bytes);
+  const Text elsewhere = files_.fallbackDirectory();
+  if (!size && !elsewhere.empty() && elsewhere != AppDir) {
+    dir = elsewhere;
+    size = files_.appendBytes(dir + kCallJournalFile, bytes);
+  }
   if (!size) {
     // The call and the store go on; the operator is told once.
     if (!journalFailing) noteStatus(u"通話記録（calls.log）を書き込めません");
@@ -188,8 +196,7 @@ void Form1::writeJournal(const Text& line) {
     return;
   }
   journalFailing = false;
-  if (*size > kJournalRotateBytes)
-    files_.rename(AppDir + kCallJournalFile, AppDir + kCallJournalOldFile);
+  if (*size > kJournalRotateBytes) files_.rename(dir + kCallJournalFile, dir + kCallJournalOldFile);
 }
 
 bool Form1::statusEndsWith(const Text& line) const {

@@ -210,6 +210,11 @@ TEST(CallJournal, UnwritableJournalIsSaidOnceUntilItWorksAgain) {
   h.fakes.files.setReadOnly(h.form.AppDir);
   missedCall();
   EXPECT_EQ(h.form.Text3.text, u"データ着信あり\r\n0123456789*12\r\n" + failed);
+  // Where the store goes when the program directory refuses, the journal follows.
+  h.fakes.files.setFallbackDirectory(u"/home/op/data");
+  missedCall();
+  EXPECT_EQ(h.form.Text3.text, u"データ着信あり\r\n0123456789*12\r\n");
+  EXPECT_TRUE(h.fakes.files.exists(u"/home/op/data\\calls.log"));
 }
 
 TEST(CallJournal, RotatesPastOneMebibyte) {
