@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-apps imagemagick
   x11-utils xdotool
   desktop-file-utils dpkg-dev
+  lintian devscripts appstream
 )
 
 missing=()
