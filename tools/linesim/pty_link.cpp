@@ -32,7 +32,7 @@ PtyLink::~PtyLink() {
   if (master_ >= 0) ::close(master_);
 }
 
-bool PtyLink::create(const std::string& dir, int port, std::string& error) {
+bool PtyLink::create(std::string& error) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0) {
     error = errnoText("posix_openpt");
@@ -63,7 +63,10 @@ bool PtyLink::create(const std::string& dir, int port, std::string& error) {
   }
   const int flags = ::fcntl(master_, F_GETFL);
   ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  return true;
+}
 
+bool PtyLink::link(const std::string& dir, int port, std::string& error) {
   const std::string link = dir + "/COM" + std::to_string(port);
   struct stat st {};
   if (::lstat(link.c_str(), &st) == 0) {
