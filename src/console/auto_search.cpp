@@ -1,4 +1,5 @@
 // Modem auto-search over ports 1 to 9.
+#include "modem/modem_words.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -36,7 +37,7 @@ void Form1::ScarchBtn_Click() {
   clearStatus();
 
   if (OpenPort()) {
-    MSComm1.write(Text(u"ati3") + CR);
+    MSComm1.write(Text(modem::kIdentify) + CR);
     ReplyTimer = 5;
     RxLineCount = 0;
   } else {

@@ -1,4 +1,5 @@
 // Start-up, shut-down, the port and the command line.
+#include "modem/modem_words.h"
 #include "state/form1.h"
 #include "store/mail_store_file.h"
 #include "store/settings_file.h"
@@ -86,7 +87,7 @@ void Form1::Command1_Click() {
   MSComm1.write(Text2.text + CR);
   RxLineCount = 0;
   if (LineState == LineStateCode::Stopped) LineState = LineStateCode::Idle;
-  if (leftOf(Text2.text, 3) == u"atd") {
+  if (leftOf(Text2.text, modem::kDialPrefix.size()) == modem::kDialPrefix) {
     showStatusLine(u"発信中");
     PendingCmd = PendingCmdCode::Dialing;
     ReplyTimer = 0;

@@ -1,4 +1,5 @@
 // The single judge of modem replies, ring outcomes and call ends.
+#include "modem/modem_words.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -18,7 +19,7 @@ const Text* lastReplyLine(const Form1Members& m) {
   return &m.RxLines[static_cast<std::size_t>(m.RxLineCount - 1)];
 }
 
-bool lastReplyIs(const Form1Members& m, const Text& expected) {
+bool lastReplyIs(const Form1Members& m, TextView expected) {
   const Text* last = lastReplyLine(m);
   return last != nullptr && *last == expected;
 }
@@ -60,9 +61,9 @@ void endOfCall(Form1& f) {
 void registrationList(Form1& f) {
   f.showStatusLine(u"Ｆ２　ＰＡ登録");
   f.appendStatusLine(u"０　ＰＡ簡易");
-  if (f.RxLines[2] == u"0") f.appendStatusLine(u"１　ＰＡ１");
-  if (f.RxLines[3] == u"0") f.appendStatusLine(u"２　ＰＡ２");
-  if (f.RxLines[4] == u"0") f.appendStatusLine(u"３　ＰＡ３");
+  if (f.RxLines[2] == modem::kPaEntryFree) f.appendStatusLine(u"１　ＰＡ１");
+  if (f.RxLines[3] == modem::kPaEntryFree) f.appendStatusLine(u"２　ＰＡ２");
+  if (f.RxLines[4] == modem::kPaEntryFree) f.appendStatusLine(u"３　ＰＡ３");
   f.statusCaretToEnd();
   f.PendingCmd = PC::PaRegisterSelect;
 }
@@ -71,7 +72,7 @@ void registrationList(Form1& f) {
 void deletionList(Form1& f) {
   static const Text rows[] = {u"０　ＰＡ簡易", u"１　ＰＡ１", u"２　ＰＡ２", u"３　ＰＡ３"};
   bool any = false;
-  for (std::size_t i = 1; i <= 4; ++i) any = any || f.RxLines[i] == u"1";
+  for (std::size_t i = 1; i <= 4; ++i) any = any || f.RxLines[i] == modem::kPaEntryUsed;
   if (!any) {
     f.showStatusLine(u"ＰＡ登録ありません");
     f.PendingCmd = PC::NoPending;
@@ -79,7 +80,7 @@ void deletionList(Form1& f) {
   }
   f.showStatusLine(u"Ｆ２　ＰＡ削除");
   for (std::size_t i = 1; i <= 4; ++i) {
-    if (f.RxLines[i] == u"1") f.appendStatusLine(rows[i - 1]);
+    if (f.RxLines[i] == modem::kPaEntryUsed) f.appendStatusLine(rows[i - 1]);
   }
   f.statusCaretToEnd();
   f.PendingCmd = PC::PaDeleteSelect;
@@ -122,7 +123,7 @@ void Form1::HandleModemEvent() {
     case LS::EscapeData:
       if (PendingCmd == PC::NoPending && event == LE::Ok) {
         // The escape was acknowledged: hang up and wait for its "OK".
-        MSComm1.write(Text(u"ath") + CR);
+        MSComm1.write(Text(modem::kHangUp) + CR);
         ReplyTimer = 5;
         RxLineCount = 0;
         PendingCmd = PC::HangupPending;
@@ -182,8 +183,8 @@ void Form1::HandleModemEvent() {
 
     case PC::PaRegistering:
       if (event == LE::Ok) {
-        showStatusLine(lastReplyIs(*this, u"REGISTRATION FINISHED") ? u"ＰＡ登録完了"
-                                                                    : u"ＰＡ登録失敗");
+        showStatusLine(lastReplyIs(*this, modem::kRegistrationFinished) ? u"ＰＡ登録完了"
+                                                                        : u"ＰＡ登録失敗");
       } else if (isFailure(event)) {
         showStatusLine(u"ＰＡ登録失敗");
       } else {
@@ -224,16 +225,16 @@ void Form1::HandleModemEvent() {
           }
           // A bare "OK" (nothing but the echo, or nothing at all collected, as
           // for a dial, which runs no countdown) still reports the success.
-          if (RxLineCount <= 1) showStatusLine(u"OK");
+          if (RxLineCount <= 1) showStatusLine(Text(modem::kOk));
           break;
         case LE::Error:
-          showStatusLine(u"ERROR");
+          showStatusLine(Text(modem::kError));
           break;
         case LE::ReplyTimeout:
           showStatusLine(u"TIME OUT");
           break;
         case LE::CarrierLost:
-          showStatusLine(u"NO CARRIER");
+          showStatusLine(Text(modem::kNoCarrier));
           break;
         case LE::None:
           return;
