@@ -1,6 +1,7 @@
 // Start-up, shut-down, the port and the command line.
 #include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/mail_store_file.h"
 #include "store/settings_file.h"
 
@@ -57,7 +58,7 @@ bool Form1::OpenPort() {
 void Form1::StartBtn_Click() {
   if (!OpenPort()) return;
   MSComm1.write(StartCommand + CR);
-  ReplyTimer = 20;
+  ReplyTimer = kStartReplyTicks;
   RxLineCount = 0;
   LineState = LineStateCode::Idle;
   PendingCmd = PendingCmdCode::StartPending;
@@ -88,13 +89,13 @@ void Form1::Command1_Click() {
   RxLineCount = 0;
   if (LineState == LineStateCode::Stopped) LineState = LineStateCode::Idle;
   if (leftOf(Text2.text, modem::kDialPrefix.size()) == modem::kDialPrefix) {
-    showStatusLine(u"発信中");
+    showStatusLine(status::kDialing);
     PendingCmd = PendingCmdCode::Dialing;
     ReplyTimer = 0;
   } else {
-    showStatusLine(u"コマンド送出中");
+    showStatusLine(status::kCommandSending);
     PendingCmd = PendingCmdCode::CommandPending;
-    ReplyTimer = 100;
+    ReplyTimer = kCommandLineReplyTicks;
   }
 }
 

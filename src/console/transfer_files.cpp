@@ -18,13 +18,11 @@ const Text kMelodyIndicator = u"♪";  // shown in Text4 while a melody is offer
 
 const Text kMelodyFilter = u"TAVIXメロディーファイル(*.mmd)|*.mmd";
 const Text kImageFilter = u"ビットマップファイル(*.bmp)|*.bmp";
-constexpr std::int32_t kHideReadOnly = 4;
-constexpr std::int32_t kFileMustExist = 4096;
 
-const FileDialogSetup kMelodySaveDialog{u"メロディーを保存", kMelodyFilter, kHideReadOnly};
-const FileDialogSetup kImageSaveDialog{u"イメージを保存", kImageFilter, kHideReadOnly};
-const FileDialogSetup kMelodyLoadDialog{u"メロディー読込み", kMelodyFilter, kFileMustExist};
-const FileDialogSetup kImageLoadDialog{u"イメージ読込み", kImageFilter, kFileMustExist};
+const FileDialogSetup kMelodySaveDialog{u"メロディーを保存", kMelodyFilter, kDialogHideReadOnly};
+const FileDialogSetup kImageSaveDialog{u"イメージを保存", kImageFilter, kDialogHideReadOnly};
+const FileDialogSetup kMelodyLoadDialog{u"メロディー読込み", kMelodyFilter, kDialogFileMustExist};
+const FileDialogSetup kImageLoadDialog{u"イメージ読込み", kImageFilter, kDialogFileMustExist};
 
 constexpr std::int16_t kMaxDropped = 10;
 

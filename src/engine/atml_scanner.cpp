@@ -5,6 +5,7 @@
 #include "engine/atml_texts.h"
 #include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/codecs.h"
 
 namespace ondrix {
@@ -167,11 +168,11 @@ void Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& 
   addMailRecord(body, melody, image);
   Text3.text = MailStore.MailTime[1];
   if (!melody.empty()) {
-    Text3.text += u" ♪";
+    Text3.text += status::kHasMelody;
     SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
   }
   if (!image.empty()) {
-    Text3.text += u" ◆";
+    Text3.text += status::kHasImage;
     SaveImageFile(files_, AppDir + kWorkingImageFile, image);
   }
   Text3.text += CRLF + MailStore.MailCaller[1] + CRLF + MailStore.MailText[1];

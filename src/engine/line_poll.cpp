@@ -1,6 +1,7 @@
 // The poll loop: turns what the modem sends into result lines and events.
 #include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -108,13 +109,13 @@ void Form1::handleResultLine(const Text& line, PollTickMemo& memo) {
       break;
     case modem::ResultKind::RingVoice:
       startRinging(LineStateCode::RingingVoice);
-      ReplyTimer = 40;
-      showStatusLine(u"着信");
+      ReplyTimer = kRingSilenceTicks;
+      showStatusLine(status::kRingVoice);
       break;
     case modem::ResultKind::RingData:
       startRinging(LineStateCode::RingingData);
-      ReplyTimer = 40;
-      showStatusLine(u"データ着信");
+      ReplyTimer = kRingSilenceTicks;
+      showStatusLine(status::kRingData);
       break;
     case modem::ResultKind::NoCarrier:
       LineEvent = LineEventCode::CarrierLost;

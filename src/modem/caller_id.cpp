@@ -2,6 +2,7 @@
 // decision to answer the calls meant for the server.
 #include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -59,7 +60,7 @@ void Form1::IdentifyCaller() {
     }
   }
 
-  showStatusLine(voice ? u"着信" : u"データ着信");
+  showStatusLine(voice ? status::kRingVoice : status::kRingData);
   appendCallerLine();
   statusCaretToEnd();
 

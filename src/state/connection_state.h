@@ -66,6 +66,19 @@ inline constexpr std::int16_t kPoolSlots = 11;    // pool indices 0..10
 // Scan positions are 16-bit; RxBuffer never holds more than this.
 inline constexpr std::size_t kRxBufferLimit = 32767;
 
+// ReplyTimer countdowns, in quiet poll ticks: what each one waits for.
+// The modem's "OK" to a command the server sends of its own (the model
+// query, the set-up, the hang-up, the keypad's queries and settings).
+inline constexpr std::int16_t kModemReplyTicks = 5;
+// The modem's "OK" to the start command.
+inline constexpr std::int16_t kStartReplyTicks = 20;
+// The next ring or identity line: a ringing call silent this long was missed.
+inline constexpr std::int16_t kRingSilenceTicks = 40;
+// The reply to a command the operator typed on the command line.
+inline constexpr std::int16_t kCommandLineReplyTicks = 100;
+// The outcome of a PA registration, which waits for the base station.
+inline constexpr std::int16_t kPaRegistrationTicks = 900;
+
 // The modem reports an absent number or subaddress as "" or "-".
 inline bool isReported(const Text& t) { return !t.empty() && t != u"-"; }
 
