@@ -18,7 +18,9 @@ void Form1::Form_Load() {
   LoadMailStore(files_, AppDir + kMailStoreFile, MailStore);
   // The settings may name the port, so they come after the store and may
   // replace the port box text.
-  LoadSettings(files_, AppDir + kSettingsFile, *this, ComNo.text);
+  LoadedSettings loaded = LoadSettings(files_, AppDir + kSettingsFile);
+  static_cast<Settings&>(*this) = std::move(loaded.settings);
+  if (loaded.portBoxText) ComNo.text = std::move(*loaded.portBoxText);
 }
 
 void Form1::Form_Unload() {

@@ -128,9 +128,22 @@ struct MailStoreArrays {
   void clearSlot(std::int16_t slot);
 };
 
+// The seven settings kept in "\brellin.ini", holding the values they have
+// before the file is read; whatever the file fails to supply keeps them.
+struct Settings {
+  Text StartCommand = u"at#sy1=40";
+  Text SetupCommand = u"atu3v1q0\\v2#ps2=1";
+  Text ModemModel = u"QV-M7";
+  Text UserFuncCaption;
+  Text UserFuncCommand;
+  Text UserFuncWait = u"0";
+  Text MelodyPlayer;
+};
+
 // The variables of the file module: the store, the offered content, the
-// program directory and the settings.
-struct FileIOModule1 {
+// program directory and, inherited so they read by their own names, the
+// settings.
+struct FileIOModule1 : Settings {
   MailStoreArrays MailStore;
   std::array<Text, kPoolSlots> MelodyPool{};
   std::array<Text, kPoolSlots> ImagePool{};
@@ -138,14 +151,6 @@ struct FileIOModule1 {
   std::int16_t ImageCount = 0;
   std::int16_t PageIndex = 0;
   Text AppDir;
-
-  Text StartCommand;
-  Text SetupCommand;
-  Text ModemModel;
-  Text UserFuncCaption;
-  Text UserFuncCommand;
-  Text UserFuncWait;
-  Text MelodyPlayer;
 };
 
 }  // namespace ondrix
