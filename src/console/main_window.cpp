@@ -30,7 +30,7 @@ void Form1::Form_Unload() {
   // Nothing may be handled once the window is going away.
   Timer1.setInterval(0);
   Timer2.setInterval(0);
-  saveMailStore();
+  saveStoreWithFallback();
   SaveSettings(files_, AppDir + kSettingsFile, *this, ComNo.text);
 }
 

@@ -27,10 +27,10 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
   MailStore.MailText[1] = text;
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;
-  saveMailStore();
+  saveStoreWithFallback();
 }
 
-void Form1::saveMailStore() {
+void Form1::saveStoreWithFallback() {
   if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
     storeNotice.clear();
     return;

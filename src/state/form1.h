@@ -83,7 +83,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // fallback directory, and storeNotice says where, or that it could not be
   // written anywhere (it then stays in memory until the next save). Empty
   // once a save has reached the program directory.
-  void saveMailStore();
+  void saveStoreWithFallback();
   Text storeNotice;
 
   // --- main window and port ---------------------------------------------
