@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/mail_store_file.h"
 
 namespace ondrix {
@@ -26,10 +27,10 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
   MailStore.MailText[1] = text;
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;
-  saveMailStore();
+  saveStoreWithFallback();
 }
 
-void Form1::saveMailStore() {
+void Form1::saveStoreWithFallback() {
   if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
     storeNotice.clear();
     return;
@@ -37,9 +38,9 @@ void Form1::saveMailStore() {
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
       SaveMailStore(files_, elsewhere + kMailStoreFile, MailStore)) {
-    storeNotice = u"メールの保存先：" + elsewhere;
+    storeNotice = Text(status::kStoreMovedTo) + elsewhere;
   } else {
-    storeNotice = u"メールを保存できません";
+    storeNotice = status::kStoreNotSaved;
   }
 }
 
@@ -49,7 +50,7 @@ void Form1::HandleConnect() {
     PendingCmd = PendingCmdCode::NoPending;
     ReplyTimer = 0;
     if (CallerStage == CallerStageCode::Unknown) {
-      showStatusLine(u"通話中");
+      showStatusLine(status::kTalking);
       return;
     }
     // The message travelled in the connected subaddress.
@@ -63,7 +64,7 @@ void Form1::HandleConnect() {
     PendingCmd = PendingCmdCode::NoPending;
     ReplyTimer = 0;
     LineState = LineStateCode::OnlineData;
-    showStatusLine(u"通信中");
+    showStatusLine(status::kCommunicating);
     MSComm1.write(u"login:");
   }
 }

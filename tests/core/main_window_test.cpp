@@ -42,7 +42,6 @@ const PortControls kOpenControls{false, Background::ButtonFace, false, true, fal
 TEST(MainWindow, PortControlsFollowStartAndStop) {
   Harness<> h;
   Form1& f = h.form;
-  f.StartCommand = u"at#sy1=40";
   {
     SCOPED_TRACE("after start-up");
     expectControls(f, kStoppedControls);
@@ -95,7 +94,6 @@ TEST(MainWindow, PortThatCannotOpenChangesNothing) {
     f.ComNo.text = c.comNo;
     f.LineState = c.state;
     f.PendingCmd = PC::NoPending;
-    f.StartCommand = u"at#sy1=40";
     if (c.state == LS::Searching) {
       EXPECT_FALSE(f.OpenPort());
     } else {
@@ -152,7 +150,6 @@ TEST(MainWindow, CommandLine) {
     SCOPED_TRACE(c.name);
     Harness<> h;
     Form1& f = h.form;
-    f.StartCommand = u"at#sy1=40";
     if (c.state != LS::Stopped) {
       ASSERT_TRUE(f.OpenPort());
     }

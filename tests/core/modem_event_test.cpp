@@ -22,9 +22,6 @@ struct Fixture {
 
   Fixture() {
     h.openLine();
-    f.StartCommand = u"at#sy1=40";
-    f.SetupCommand = u"atu3v1q0\\v2#ps2=1";
-    f.ModemModel = u"QV-M7";
     f.Text3.text = kBefore;
     f.Text3.caret = 0;
     f.ReplyTimer = kTimerBefore;

@@ -14,7 +14,6 @@ using LS = LineStateCode;
 TEST(OpenPort, InputLeftByAnEarlierPortIsNoAnswerFromTheNext) {
   Harness<> h;
   Form1& f = h.form;
-  f.ModemModel = u"QV-M7";
   h.fakes.serial.setAvailablePorts({1, 2});
   f.ScarchBtn_Click();
   h.tick(u"ati3\r\nQV-M9\r\nOK\r\nQV-");
