@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file and the mail store file are read back at every start, and
 // "\amp.dat" holds the only copy of the mail. Whatever a file holds (a
 // hand-edited one, one cut short by a crash), reading it must not fail

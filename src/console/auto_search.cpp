@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modem auto-search over ports 1 to 9.
 #include "modem/modem_words.h"
 #include "state/form1.h"

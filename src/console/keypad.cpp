@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keypad and call keys.
 #include <array>
 #include <cstdint>

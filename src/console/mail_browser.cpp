@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail browser: paging through the stored records and acting on the one
 // shown.
 #include "state/form1.h"

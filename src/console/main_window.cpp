@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, shut-down, the port and the command line.
 #include "modem/modem_words.h"
 #include "state/form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu and files dropped on the window: saving the shown mail's
 // melody and image, and putting melodies and images on offer.
 #include <algorithm>

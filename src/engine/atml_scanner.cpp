@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ATML scanner: while the line is on-line, finds one login word,
 // handshake character or complete ATML message in RxBuffer per tick, takes it
 // out of the buffer and reacts to it.

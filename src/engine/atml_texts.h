@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the server writes to a connected terminal is built from these.
 #include "core/text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll loop: turns what the modem sends into result lines and events.
 #include "modem/modem_words.h"
 #include "state/form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Incoming call identification from the modem's identity lines, and the
 // decision to answer the calls meant for the server.
 #include "modem/modem_words.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What happens when a ringing call is connected, and the records of the
 // mail store that calls leave.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single judge of modem replies, ring outcomes and call ends.
 #include "modem/modem_words.h"
 #include "state/form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Result lines to kinds: one table, so a new word is one row.
 #include "modem/modem_words.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modem's words: the result lines it sends, the identity lines of a
 // ringing call, and every command the server sends it. A leaf header (no

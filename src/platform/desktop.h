@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the console asks of the desktop beyond its own window.
 #include <cstdint>

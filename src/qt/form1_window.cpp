@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window at run time: copies the controls' data into the widgets
 // after every handler and forwards keys, drops and the close to the core.
 #include "qt/form1_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts and keys between the widgets and the controls' data: line breaks,
 // carets, dropped files and the key codes the handlers know.
 #include "qt/widget_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // All run-time state of the server: the members of the main window and the
 // variables of the file module. One owner (Form1) holds both for the whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Form1: the one owner of all run-time state and the home of every handler.
 // Its members are the connection state, the file module's variables and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The key codes and shift states the handlers know, named once for both
 // sides: the window translates its keys into these, the handlers filter them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every text the server shows in the status box Text3, in one place, as
 // engine/atml_texts.h holds the texts of the dialogue with a terminal.

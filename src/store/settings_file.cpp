@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing the settings file field by field.
 #include "store/settings_file.h"
 

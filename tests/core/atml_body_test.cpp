@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Taking an uploaded message apart into text, melody and image.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The on-line dialogue with a terminal: the scanner's items and the pages
 // they are answered with, byte for byte.
 #include <gtest/gtest.h>

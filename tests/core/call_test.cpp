@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole calls through the core, tick by tick: every byte the server writes,
 // the status box at the end, the store file and the working files.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identification of a ringing call from the modem's identity lines, and the
 // decision to answer it, played through the poll loop line by line.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result-line classifier as one table: every word the poll loop acts on,
 // and the near misses it must leave alone.
 #include "modem/modem_words.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: defaults, what a file of any shape gives, the port box
 // and the bytes written.
 #include <gtest/gtest.h>

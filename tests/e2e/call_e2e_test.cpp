@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole calls: the simulator rings, plays the modem and the caller, and
 // checks every byte the server answers; the server's status box and files
 // show what became of the call.

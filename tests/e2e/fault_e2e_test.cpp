@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the line and of the disk, with the real server and the simulated
 // modem. After each the server has not crashed, the operator can go on, and
 // the mail stored before the fault is still in "amp.dat", byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator at the keypad, and content the operator put on offer, against
 // the simulator's calls: every byte the server sends is checked there; the
 // status box and the bytes the modem received are checked here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, auto-search and the files written at exit, with the simulated
 // modem answering commands.
 #include "server_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real server binary, offscreen, against the line simulator on a
 // pseudo-terminal. Each test runs in a directory of its own, holding a copy

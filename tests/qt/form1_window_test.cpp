@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window, offscreen, on a Form1 wired to fakes.
 #include "qt/form1_window.h"
 #include "qt/widget_text.h"

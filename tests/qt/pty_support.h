@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal for driving the real serial line in tests: the line
 // opens the slave end (through a COMn link), the test plays the modem on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real serial line against a pseudo-terminal.
 #include <gmock/gmock.h>
 

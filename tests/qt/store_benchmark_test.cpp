@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the cost of storing a mail into a full store on the real file
 // system, next to one plain write of the same bytes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Form1 wired to fakes, for driving handlers in tests.
 #include "state/form1.h"

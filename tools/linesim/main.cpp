@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrix-linesim: plays the modem on a pseudo-terminal linked as COMn in the
 // server's program directory, so the server runs without hardware; plays
 // scripted calls through that modem and checks what the server answers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal whose slave side is published as "COMn" in the server's
 // program directory, so the server opens it like a serial port.
