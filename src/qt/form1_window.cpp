@@ -3,6 +3,7 @@
 // after every handler and forwards keys, drops and the close to the core.
 #include "qt/form1_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -14,7 +15,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QAction>
 #include <QTextCursor>
 #include <algorithm>
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "qt/qt_cp932.h"
 #include "platform/serial_line.h"
+#include "qt/qt_cp932.h"
 
 namespace ondrix {
 

@@ -1,23 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real serial line against a pseudo-terminal.
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <ctime>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 #include <memory>
 #include <vector>
 
-#include "state/form1.h"
 #include "fakes.h"
+#include "pty_support.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_timer.h"
-#include "pty_support.h"
+#include "state/form1.h"
 
 namespace ondrix {
 namespace {
