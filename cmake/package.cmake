@@ -1,12 +1,15 @@
 # The Debian package, built by CPack from the install rules (scripts/package.sh).
 # Library dependencies are read from the binaries (dpkg-shlibdeps); what the
 # program loads at run time without linking it is named here: Qt's platform
-# plugins, and the Japanese gothic face the window's fonts fall back to.
+# plugins, Qt's own Japanese translations (its standard dialogs and buttons),
+# and the Japanese gothic face the window's fonts fall back to.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ondrix-server)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Ondrix Server developers")
-set(CPACK_PACKAGE_CONTACT "Ondrix Server developers <ondrix-server@localhost>")
+# The project's team; example.org stands in for a domain the project does not
+# have yet (the AppStream id org.example.ondrix.server is built from it too).
+set(CPACK_PACKAGE_CONTACT "Ondrix Server developers <ondrix-server@ondrix.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop server for TAVIX terminals behind a terminal-adapter modem")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Answers TAVIX terminals that dial in through a terminal-adapter modem on a
@@ -20,7 +23,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-ipafont-gothic")
 # Opening the help file goes through the desktop's default handler.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every fuzz target shares: fuzz bytes as texts, input split into
 // parts, and the clock that catches a slow handler.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmap files come from anywhere the operator drops them from, image texts
 // from any terminal. Neither may crash the codecs, and an image must not
 // change on its way through the program:

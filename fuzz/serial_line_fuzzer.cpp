@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Anyone who can dial the server can send it any bytes. This target plays a
 // fuzz input into a started server through the fake line, a few bytes at a
 // time, with carrier changes, quiet ticks, the escape timer and the

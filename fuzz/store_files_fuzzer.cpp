@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file and the mail store file are read back at every start, and
 // "\amp.dat" holds the only copy of the mail. Whatever a file holds (a
 // hand-edited one, one cut short by a crash), reading it must not fail
@@ -35,14 +36,14 @@ void checkSameText(const Text& reloaded, const Text& loaded, const char* what) {
 
 void settingsRoundTrip(FakeFiles& files, const Text& content) {
   files.writeText(kSettings, content);
-  auto first = std::make_unique<FileIOModule1>();
-  Text firstPort = u" 5";
-  LoadSettings(files, kSettings, *first, firstPort);
+  const LoadedSettings firstLoad = LoadSettings(files, kSettings);
+  const Settings* first = &firstLoad.settings;
+  const Text firstPort = firstLoad.portBoxText.value_or(u" 5");
   SaveSettings(files, kSecondSettings, *first, firstPort);
 
-  auto second = std::make_unique<FileIOModule1>();
-  Text secondPort = firstPort;
-  LoadSettings(files, kSecondSettings, *second, secondPort);
+  const LoadedSettings secondLoad = LoadSettings(files, kSecondSettings);
+  const Settings* second = &secondLoad.settings;
+  const Text secondPort = secondLoad.portBoxText.value_or(firstPort);
   checkSameText(second->StartCommand, first->StartCommand, "StartCommand");
   checkSameText(second->SetupCommand, first->SetupCommand, "SetupCommand");
   checkSameText(second->ModemModel, first->ModemModel, "ModemModel");

@@ -10,7 +10,7 @@ build_dir=${ONDRIX_PACKAGE_BUILD_DIR:-build-package}
 # Packaging needs only what gets installed, not the tests. The optimisation
 # is the one the tests run with; CPack strips the debugging information.
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-cmake --build "$build_dir" --target ondrix-server ondrix-linesim ondrix_man_pages -j2
+cmake --build "$build_dir" --target ondrix-server ondrix-linesim ondrix_compressed_docs -j2
 rm -f "$build_dir"/ondrix-server_*.deb
 (cd "$build_dir" && cpack -G DEB)
 deb=$(ls "$build_dir"/ondrix-server_*.deb)

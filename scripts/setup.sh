@@ -8,11 +8,12 @@ packages=(
   qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins
   libgl-dev
   libgtest-dev libgmock-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-apps imagemagick
   x11-utils xdotool
   desktop-file-utils dpkg-dev
+  lintian devscripts appstream
 )
 
 missing=()

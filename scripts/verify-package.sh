@@ -40,7 +40,7 @@ echo "verify: missing libraries: $(in_root ldd /usr/bin/ondrix-server | grep -c 
 
 # Tools of the check itself, after the package, so it proved its own needs.
 in_root apt-get install -y --no-install-recommends desktop-file-utils xvfb xauth python3-xlib
-entry=/usr/share/applications/ondrix-server.desktop
+entry=/usr/share/applications/org.example.ondrix.server.desktop
 in_root desktop-file-validate "$entry" && echo "verify: desktop-file-validate $entry: no complaints"
 command=$(in_root sed -n 's/^Exec=//p' "$entry")
 echo "verify: the desktop entry starts: $command"

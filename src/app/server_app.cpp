@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/server_app.h"
 
 #include <QApplication>
@@ -52,6 +53,9 @@ void closeOnTerminate(QWidget& window) {
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
+  // The desktop entry's name: Wayland desktops match the window to its entry
+  // (title, icon) by it.
+  QApplication::setDesktopFileName(QStringLiteral("org.example.ondrix.server"));
 
   QtFiles files;
   QtSerialLine serial(files.programDirectory());

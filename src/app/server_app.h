@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server's start: the Qt objects of the platform, the core Form1 and its
 // window, wired together, then the event loop.

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modem auto-search over ports 1 to 9.
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -21,7 +24,7 @@ void Form1::ScarchBtn_Click() {
     // which would otherwise recurse through every 16-bit number.
     if (port >= kLastSearchPort) {
       StopBtn_Click();
-      showStatusLine(ModemModel + u"が見つかりません");
+      showStatusLine(ModemModel + Text(status::kModemNotFoundAfterModel));
       return;
     }
     if (MSComm1.isOpen()) {
@@ -36,8 +39,8 @@ void Form1::ScarchBtn_Click() {
   clearStatus();
 
   if (OpenPort()) {
-    MSComm1.write(Text(u"ati3") + CR);
-    ReplyTimer = 5;
+    MSComm1.write(Text(modem::kIdentify) + CR);
+    ReplyTimer = kModemReplyTicks;
     RxLineCount = 0;
   } else {
     ScarchBtn_Click();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Help menu. The about box itself is a window of the desktop layer.
 #include "state/form1.h"
 

@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keypad and call keys.
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
 
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -58,30 +61,31 @@ const std::uint32_t kIdleOrStopped = bitsOf({LS::Idle, LS::Stopped});
 const std::uint32_t kOnline = bitsOf({LS::OnlineVoice, LS::OnlineData});
 const std::uint32_t kKeys0to3 = keys({0, 1, 2, 3});
 const std::uint32_t kAllKeys = keys({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
-constexpr TextView kListQuery = u"at#pas?#pa1?#pa2?#pa3?";
 
 // The rows never overlap; a combination no row covers does nothing.
 // Columns: states, pending, keys, action, status, texts, ReplyTimer, next.
 // clang-format off
 const KeyRow kKeyTable[] = {
   {kIdle, bitsOf({PC::FuncMenu}), keys({0}), KeyAction::Send,
-   {}, {u"at#sn0?"}, 5, PC::OwnNumberQuery},
+   {}, {modem::kOwnNumberQuery}, kModemReplyTicks, PC::OwnNumberQuery},
   {kIdle, bitsOf({PC::FuncMenu}), keys({1}), KeyAction::Menu,
-   u"Ｆ１　ＰＡモード変更", {u"０　公衆", u"１　ＰＡ"}, kUnchanged, PC::ModeMenu},
+   status::kModeMenuTitle, {status::kModePublicEntry, status::kModePaEntry},
+   kUnchanged, PC::ModeMenu},
   {kIdle, bitsOf({PC::FuncMenu}), keys({2}), KeyAction::Menu,
-   u"Ｆ２　ＰＡ登録削除", {u"０　登録", u"１　削除"}, kUnchanged, PC::PaMenu},
+   status::kPaMenuTitle, {status::kPaRegisterEntry, status::kPaDeleteEntry},
+   kUnchanged, PC::PaMenu},
   {kIdle, bitsOf({PC::FuncMenu}), keys({3}), KeyAction::UserFunc,
    {}, {}, kUnchanged, PC::UserFuncPending},
   {kIdle, bitsOf({PC::ModeMenu}), keys({0, 1}), KeyAction::Send,
-   {}, {u"at#mp0", u"at#mp2"}, 5, PC::ModeChangePending},
+   {}, {modem::kModePublic, modem::kModePa}, kModemReplyTicks, PC::ModeChangePending},
   {kIdle, bitsOf({PC::PaMenu}), keys({0}), KeyAction::Send,
-   {}, {kListQuery}, 5, PC::PaRegisterQuery},
+   {}, {modem::kPaListQuery}, kModemReplyTicks, PC::PaRegisterQuery},
   {kIdle, bitsOf({PC::PaMenu}), keys({1}), KeyAction::Send,
-   {}, {TextView{}, kListQuery}, 5, PC::PaDeleteQuery},
+   {}, {TextView{}, modem::kPaListQuery}, kModemReplyTicks, PC::PaDeleteQuery},
   {kIdle, bitsOf({PC::PaRegisterSelect}), kKeys0to3, KeyAction::Send,
-   u"ＰＡ登録中", {u"AT#PASR", u"AT#PA1", u"AT#PA2", u"AT#PA3"}, 900, PC::PaRegistering},
+   status::kPaRegistering, modem::kPaRegister, kPaRegistrationTicks, PC::PaRegistering},
   {kIdle, bitsOf({PC::PaDeleteSelect}), kKeys0to3, KeyAction::Send,
-   {}, {u"AT#PAS=0", u"AT#PA1=0", u"AT#PA2=0", u"AT#PA3=0"}, 5, PC::PaDeletePending},
+   {}, modem::kPaDelete, kModemReplyTicks, PC::PaDeletePending},
   {kIdleOrStopped, bitsOf({PC::MailBrowse}), keys({0}), KeyAction::PlayMelody,
    {}, {}, kUnchanged, std::nullopt},
   {kIdleOrStopped, bitsOf({PC::MailBrowse}), keys({1}), KeyAction::ShowImage,
@@ -127,12 +131,12 @@ std::int16_t userFuncWait(const Text& setting) {
 
 void Form1::FuncBtn_Click() {
   if (LineState != LS::Idle || ReplyTimer != 0) return;
-  showStatusLine(u"Ｆ");
-  appendStatusLine(u"０　自局番号");
-  appendStatusLine(u"１　ＰＡモード変更");
-  appendStatusLine(u"２　ＰＡ登録削除");
+  showStatusLine(status::kFuncMenuTitle);
+  appendStatusLine(status::kFuncOwnNumber);
+  appendStatusLine(status::kFuncModeChange);
+  appendStatusLine(status::kFuncPaMenu);
   if (!UserFuncCaption.empty() && !UserFuncCommand.empty()) {
-    appendStatusText(u"３　" + UserFuncCaption);
+    appendStatusText(Text(status::kFuncUserEntry) + UserFuncCaption);
   }
   statusCaretToStart();
   PendingCmd = PC::FuncMenu;
@@ -146,13 +150,13 @@ void Form1::NumBtn_Click(std::int16_t index) {
   std::int16_t replyTimer = row->replyTimer;
   switch (row->action) {
     case KeyAction::Send:
-      if (!row->status.empty()) showStatusLine(Text(row->status));
+      if (!row->status.empty()) showStatusLine(row->status);
       sendCommand(*this, Text(row->texts[index]));
       break;
     case KeyAction::Menu:
-      showStatusLine(Text(row->status));
+      showStatusLine(row->status);
       for (TextView line : row->texts) {
-        if (!line.empty()) appendStatusLine(Text(line));
+        if (!line.empty()) appendStatusLine(line);
       }
       break;
     case KeyAction::UserFunc:
@@ -185,14 +189,14 @@ void Form1::NumBtn_Click(std::int16_t index) {
 
 void Form1::ConnBtn_Click() {
   if (LineState == LS::Idle && PendingCmd == PC::NumberEntry) {
-    sendCommand(*this, u"atdv" + DialNumber);
+    sendCommand(*this, Text(modem::kDialVoice) + DialNumber);
     callDialled(DialNumber);
     LastDialNumber = DialNumber;
-    showStatusLine(u"発信中");
+    showStatusLine(status::kDialing);
     PendingCmd = PC::Dialing;
     ReplyTimer = 0;
   } else if (isRinging(LineState)) {
-    sendCommand(*this, u"ata");
+    sendCommand(*this, Text(modem::kAnswer));
     currentCall.answered = true;
     currentCall.kind = CallKind::Answer;
   }
@@ -202,7 +206,7 @@ void Form1::CutBtn_Click() {
   if (LineState == LS::Idle && (PendingCmd == PC::PaRegistering || PendingCmd == PC::Dialing)) {
     // Any character aborts the modem's running command; its answer comes
     // back through the poll loop.
-    MSComm1.write(u"at");
+    MSComm1.write(Text(modem::kAbort));
   } else if (LineState == LS::Idle || LineState == LS::Stopped) {
     PendingCmd = PC::NoPending;
     clearStatus();

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail browser: paging through the stored records and acting on the one
 // shown.
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/codecs.h"
 
 namespace ondrix {
@@ -40,8 +42,8 @@ void Form1::showMailRecord() {
   const std::int16_t i = BrowseIndex;
   const auto& s = MailStore;
   Text shown = threeDigits(i) + u":" + s.MailTime[i];
-  if (!s.MailMelody[i].empty()) shown += u" ♪";
-  if (!s.MailImage[i].empty()) shown += u" ◆";
+  if (!s.MailMelody[i].empty()) shown += status::kHasMelody;
+  if (!s.MailImage[i].empty()) shown += status::kHasImage;
   shown += CRLF + s.MailCaller[i] + CRLF + s.MailText[i];
   Text3.text = shown;
   // New text shows from its first line.
@@ -64,7 +66,7 @@ void Form1::browseTo(bool up) {
     found = firstOccupied(MailStore, first, last, step);
   }
   if (found == 0) {
-    showStatusLine(u"受信メールはありません");
+    showStatusLine(status::kNoMail);
     PendingCmd = PC::NoPending;
     return;
   }
@@ -84,14 +86,14 @@ void Form1::DownBtn_Click() {
 void Form1::ClsBtn_Click() {
   if (LineState != LS::Idle && LineState != LS::Stopped) return;
   if (PendingCmd != PC::MailBrowse) return;
-  showStatusLine(u"メール消去");
-  appendStatusLine(u"０　１件");
-  appendStatusLine(u"１　全件消去");
+  showStatusLine(status::kDeleteMenuTitle);
+  appendStatusLine(status::kDeleteOne);
+  appendStatusLine(status::kDeleteAll);
   PendingCmd = PC::MailDeleteMenu;
 }
 
 void Form1::DeleteStoredMails(bool all) {
-  showStatusLine(u"消去しました");
+  showStatusLine(status::kDeleted);
   PendingCmd = PC::NoPending;
   if (all) {
     for (std::int16_t i = 1; i <= kMailSlots; ++i) MailStore.clearSlot(i);

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, shut-down, the port and the command line.
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/mail_store_file.h"
 #include "store/settings_file.h"
 
@@ -16,7 +19,9 @@ void Form1::Form_Load() {
   LoadMailStore(files_, AppDir + kMailStoreFile, MailStore);
   // The settings may name the port, so they come after the store and may
   // replace the port box text.
-  LoadSettings(files_, AppDir + kSettingsFile, *this, ComNo.text);
+  LoadedSettings loaded = LoadSettings(files_, AppDir + kSettingsFile);
+  static_cast<Settings&>(*this) = std::move(loaded.settings);
+  if (loaded.portBoxText) ComNo.text = std::move(*loaded.portBoxText);
 }
 
 void Form1::Form_Unload() {
@@ -27,7 +32,7 @@ void Form1::Form_Unload() {
   // Nothing may be handled once the window is going away.
   Timer1.setInterval(0);
   Timer2.setInterval(0);
-  saveMailStore();
+  saveStoreWithFallback();
   SaveSettings(files_, AppDir + kSettingsFile, *this, ComNo.text);
 }
 
@@ -57,7 +62,7 @@ bool Form1::OpenPort() {
 void Form1::StartBtn_Click() {
   if (!OpenPort()) return;
   MSComm1.write(StartCommand + CR);
-  ReplyTimer = 20;
+  ReplyTimer = kStartReplyTicks;
   RxLineCount = 0;
   LineState = LineStateCode::Idle;
   PendingCmd = PendingCmdCode::StartPending;
@@ -88,15 +93,15 @@ void Form1::Command1_Click() {
   MSComm1.write(Text2.text + CR);
   RxLineCount = 0;
   if (LineState == LineStateCode::Stopped) LineState = LineStateCode::Idle;
-  if (leftOf(Text2.text, 3) == u"atd") {
-    showStatusLine(u"発信中");
+  if (leftOf(Text2.text, modem::kDialPrefix.size()) == modem::kDialPrefix) {
+    showStatusLine(status::kDialing);
     PendingCmd = PendingCmdCode::Dialing;
     ReplyTimer = 0;
-    callDialled(TextView(Text2.text).substr(3));
+    callDialled(TextView(Text2.text).substr(modem::kDialPrefix.size()));
   } else {
-    showStatusLine(u"コマンド送出中");
+    showStatusLine(status::kCommandSending);
     PendingCmd = PendingCmdCode::CommandPending;
-    ReplyTimer = 100;
+    ReplyTimer = kCommandLineReplyTicks;
   }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu and files dropped on the window: saving the shown mail's
 // melody and image, and putting melodies and images on offer.
 #include <algorithm>
@@ -18,13 +19,11 @@ const Text kMelodyIndicator = u"♪";  // shown in Text4 while a melody is offer
 
 const Text kMelodyFilter = u"TAVIXメロディーファイル(*.mmd)|*.mmd";
 const Text kImageFilter = u"ビットマップファイル(*.bmp)|*.bmp";
-constexpr std::int32_t kHideReadOnly = 4;
-constexpr std::int32_t kFileMustExist = 4096;
 
-const FileDialogSetup kMelodySaveDialog{u"メロディーを保存", kMelodyFilter, kHideReadOnly};
-const FileDialogSetup kImageSaveDialog{u"イメージを保存", kImageFilter, kHideReadOnly};
-const FileDialogSetup kMelodyLoadDialog{u"メロディー読込み", kMelodyFilter, kFileMustExist};
-const FileDialogSetup kImageLoadDialog{u"イメージ読込み", kImageFilter, kFileMustExist};
+const FileDialogSetup MelodySaveDialog{u"メロディーを保存", kMelodyFilter, kDialogHideReadOnly};
+const FileDialogSetup ImageSaveDialog{u"イメージを保存", kImageFilter, kDialogHideReadOnly};
+const FileDialogSetup MelodyLoadDialog{u"メロディー読込み", kMelodyFilter, kDialogFileMustExist};
+const FileDialogSetup ImageLoadDialog{u"イメージ読込み", kImageFilter, kDialogFileMustExist};
 
 constexpr std::int16_t kMaxDropped = 10;
 
@@ -87,7 +86,7 @@ void Form1::CMSAVEMMD_Click() {
   if (melody.empty()) return;
   SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
   // Cancel or a failed copy ends silently; the working file stays written.
-  if (const auto chosen = desktop_.saveFileDialog(kMelodySaveDialog)) {
+  if (const auto chosen = desktop_.saveFileDialog(MelodySaveDialog)) {
     files_.copy(AppDir + kWorkingMelodyFile, *chosen);
   }
 }
@@ -97,13 +96,13 @@ void Form1::CMSAVEIMG_Click() {
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
   SaveImageFile(files_, AppDir + kWorkingImageFile, image);
-  if (const auto chosen = desktop_.saveFileDialog(kImageSaveDialog)) {
+  if (const auto chosen = desktop_.saveFileDialog(ImageSaveDialog)) {
     files_.copy(AppDir + kImageCopySource, *chosen);
   }
 }
 
 void Form1::CMLOADMMD_Click() {
-  const auto chosen = desktop_.openFileDialog(kMelodyLoadDialog);
+  const auto chosen = desktop_.openFileDialog(MelodyLoadDialog);
   if (chosen && LoadMelodyFile(files_, *chosen, MelodyPool[0])) {
     // Entry 0 is offered whatever the count, so the count stays.
     Text4.text = kMelodyIndicator;
@@ -113,7 +112,7 @@ void Form1::CMLOADMMD_Click() {
 }
 
 void Form1::CMLOADIMG_Click() {
-  const auto chosen = desktop_.openFileDialog(kImageLoadDialog);
+  const auto chosen = desktop_.openFileDialog(ImageLoadDialog);
   if (chosen && LoadImageFile(files_, *chosen, ImagePool[0])) {
     showPicture(*chosen);
     return;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Takes an uploaded ATML message apart into the mail's text, melody and image.
 #include "core/text.h"

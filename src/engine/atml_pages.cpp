@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages the server sends a connected terminal. Each page goes out as the
 // sequence of separate writes the terminal is used to, with no line end.
 #include "engine/atml_texts.h"

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ATML scanner: while the line is on-line, finds one login word,
 // handshake character or complete ATML message in RxBuffer per tick, takes it
 // out of the buffer and reacts to it.
 #include "engine/atml_body.h"
 #include "engine/atml_texts.h"
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/codecs.h"
 
 namespace ondrix {
@@ -43,14 +46,15 @@ void Form1::ScanAtml() {
   // buffer with what stands in front of it, so that it is not read again as
   // a result line once the line is back in command mode.
   const auto carrierLost = [&](std::size_t i) {
-    RxBuffer.erase(0, i + 10);
+    RxBuffer.erase(0, i + modem::kNoCarrier.size());
     LineEvent = LineEventCode::CarrierLost;
     HandleModemEvent();
   };
 
   for (std::size_t i = 0; i < n;) {
-    if (started && !MSComm1.carrierDetect() && at(buf, i, u"NO CARRIER") && i > 0 &&
-        isLineEnd(buf[i - 1]) && i + 10 < n && isLineEnd(buf[i + 10])) {
+    if (started && !MSComm1.carrierDetect() && at(buf, i, modem::kNoCarrier) && i > 0 &&
+        isLineEnd(buf[i - 1]) && i + modem::kNoCarrier.size() < n &&
+        isLineEnd(buf[i + modem::kNoCarrier.size()])) {
       // The call dropped in the middle of a message. Without a carrier line
       // (or with a late one) the modem's own result line is the only sign;
       // as a line of its own it is no part of a message, and the half
@@ -60,7 +64,7 @@ void Form1::ScanAtml() {
     }
     if (!started) {
       // The terminal's words are only recognised outside a message.
-      if (at(buf, i, u"NO CARRIER") && !MSComm1.carrierDetect()) {
+      if (at(buf, i, modem::kNoCarrier) && !MSComm1.carrierDetect()) {
         carrierLost(i);
         return;
       }
@@ -165,11 +169,11 @@ void Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& 
   addMailRecord(body, melody, image);
   Text3.text = MailStore.MailTime[1];
   if (!melody.empty()) {
-    Text3.text += u" ♪";
+    Text3.text += status::kHasMelody;
     SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
   }
   if (!image.empty()) {
-    Text3.text += u" ◆";
+    Text3.text += status::kHasImage;
     SaveImageFile(files_, AppDir + kWorkingImageFile, image);
   }
   Text3.text += CRLF + MailStore.MailCaller[1] + CRLF + MailStore.MailText[1];

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll loop: turns what the modem sends into result lines and events.
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -91,31 +94,40 @@ bool Form1::cutLine(std::size_t& consumed, Text& line) {
 
 void Form1::handleResultLine(const Text& line, PollTickMemo& memo) {
   LineEvent = LineEventCode::None;
-  if (line == u"+++OK") {
-    if (isEscape(LineState)) {
+  switch (modem::classifyResultLine(line)) {
+    case modem::ResultKind::EscapeOk:
+      if (isEscape(LineState)) {
+        LineEvent = LineEventCode::Ok;
+        ReplyTimer = 0;
+      }
+      break;
+    case modem::ResultKind::Ok:
       LineEvent = LineEventCode::Ok;
       ReplyTimer = 0;
-    }
-  } else if (line == u"OK") {
-    LineEvent = LineEventCode::Ok;
-    ReplyTimer = 0;
-  } else if (line == u"ERROR") {
-    LineEvent = LineEventCode::Error;
-    ReplyTimer = 0;
-  } else if (line == u"RING:VOICE") {
-    startRinging(LineStateCode::RingingVoice);
-    ReplyTimer = 40;
-    showStatusLine(u"着信");
-  } else if (line == u"RING") {
-    startRinging(LineStateCode::RingingData);
-    ReplyTimer = 40;
-    showStatusLine(u"データ着信");
-  } else if (line == u"NO CARRIER") {
-    LineEvent = LineEventCode::CarrierLost;
-  } else if (line == u"CONNECT") {
-    HandleConnect();
+      break;
+    case modem::ResultKind::Error:
+      LineEvent = LineEventCode::Error;
+      ReplyTimer = 0;
+      break;
+    case modem::ResultKind::RingVoice:
+      startRinging(LineStateCode::RingingVoice);
+      ReplyTimer = kRingSilenceTicks;
+      showStatusLine(status::kRingVoice);
+      break;
+    case modem::ResultKind::RingData:
+      startRinging(LineStateCode::RingingData);
+      ReplyTimer = kRingSilenceTicks;
+      showStatusLine(status::kRingData);
+      break;
+    case modem::ResultKind::NoCarrier:
+      LineEvent = LineEventCode::CarrierLost;
+      break;
+    case modem::ResultKind::Connect:
+      HandleConnect();
+      break;
+    case modem::ResultKind::Other:
+      break;
   }
-  if (leftOf(line, 8) == u"CONNECT ") HandleConnect();
 
   if (ReplyTimer >= 1 && RxLineCount < kMaxRxLines) {
     RxLines[RxLineCount] = line;
@@ -174,7 +186,7 @@ void Form1::MSComm1_OnComm() {
 }
 
 void Form1::Timer2_Timer() {
-  MSComm1.write(u"+++");
+  MSComm1.write(Text(modem::kEscape));
   Timer2.setInterval(0);  // one shot per arming
   if (LineState == LineStateCode::OnlineVoice) {
     LineState = LineStateCode::EscapeVoice;

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line's own recovery: the decisions, tick by tick, and what Form1 does
 // for each. Nothing here acts on a line whose calls go well.
 #include "engine/line_recovery.h"
 
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -10,11 +13,6 @@ namespace {
 
 using LS = LineStateCode;
 using PC = PendingCmdCode;
-
-const Text kPortLost = u"ポートが切断されました。再接続を試みます";
-const Text kPortBack = u"ポートに再接続しました";
-const Text kHangupRetrying = u"切断を確認できません。再試行します";
-const Text kNoInputEnding = u"無通信が10分続いたため切断します";
 
 // Commands whose reply the console waits for. The own-number query stays
 // pending after its reply by design; only its countdown says it still waits.
@@ -130,15 +128,15 @@ RecoveryAction nextRecoveryAction(LineWatch& w, const LineView& v) {
 Text Form1::recoveryNotice(CallFault fault) {
   switch (fault) {
     case CallFault::DeviceLost:
-      return kPortLost;
+      return Text(status::kPortLost);
     case CallFault::HangupRecovered:
-      return u"切断を確認できず、再試行しました";
+      return Text(status::kHangupRetried);
     case CallFault::HangupRestarted:
-      return u"切断できないため、モデムを再設定しました";
+      return Text(status::kHangupRestarted);
     case CallFault::NoInput:
-      return u"無通信が10分続いたため切断しました";
+      return Text(status::kNoInputEnded);
     case CallFault::NoReply:
-      return u"モデムの応答がないため、モデムを再設定しました";
+      return Text(status::kNoReplyRestarted);
     default:
       return {};  // the operator did it, or another call took over
   }
@@ -164,7 +162,7 @@ void Form1::watchLine() {
       // Whatever the old device left unread is no answer from this one.
       RxBuffer.clear();
       RxLineCount = 0;
-      noteStatus(kPortBack, kPortLost);
+      noteStatus(Text(status::kPortBack), Text(status::kPortLost));
       StartBtn_Click();
       return;
     case RecoveryAction::PutOnHook:
@@ -181,14 +179,14 @@ void Form1::watchLine() {
     case RecoveryAction::Escape:
       hangupRetried();
       MSComm1.setDataTerminalReady(true);
-      MSComm1.write(u"+++");
+      MSComm1.write(Text(modem::kEscape));
       // "+++OK" brings the hang-up; a "NO CARRIER" ends the call.
       PendingCmd = PC::NoPending;
       ReplyTimer = 0;
       return;
     case RecoveryAction::HangUp:
-      MSComm1.write(Text(u"ath") + CR);
-      ReplyTimer = 5;
+      MSComm1.write(Text(modem::kHangUp) + CR);
+      ReplyTimer = kModemReplyTicks;
       RxLineCount = 0;
       PendingCmd = PC::HangupPending;
       return;
@@ -200,7 +198,7 @@ void Form1::watchLine() {
       return;
     case RecoveryAction::EndCall:
       currentCall.fault = CallFault::NoInput;
-      noteStatus(kNoInputEnding);
+      noteStatus(Text(status::kNoInputEnding));
       Timer2.setInterval(kEscapeGuardMs);
       return;
   }
@@ -219,7 +217,7 @@ void Form1::lineLost() {
   ReplyTimer = 0;
   lineWatch = {};
   lineWatch.reopening = true;
-  noteStatus(kPortLost, kPortBack);
+  noteStatus(Text(status::kPortLost), Text(status::kPortBack));
 }
 
 void Form1::hangupRefused() { lineWatch.refused = true; }
@@ -229,7 +227,7 @@ void Form1::hangupRetried() {
   lineWatch.retrying = true;
   // A call answered and never connected keeps saying why it was hung up.
   if (currentCall.fault != CallFault::NoReply) currentCall.fault = CallFault::HangupRecovered;
-  noteStatus(kHangupRetrying);
+  noteStatus(Text(status::kHangupRetrying));
 }
 
 void Form1::lineStopped() {

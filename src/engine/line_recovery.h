@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line's own recovery from the faults that would leave an unattended
 // server dead: a port that went away, a hang-up the modem does not confirm,

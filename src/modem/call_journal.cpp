@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The call journal: what the handlers tell it about the call in progress,
 // and the one line per call that it appends to calls.log when the call ends.
 #include "modem/call_journal.h"
@@ -5,6 +6,7 @@
 #include <cstdio>
 
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -191,7 +193,7 @@ void Form1::writeJournal(const Text& line) {
   }
   if (!size) {
     // The call and the store go on; the operator is told once.
-    if (!journalFailing) noteStatus(u"通話記録（calls.log）を書き込めません");
+    if (!journalFailing) noteStatus(Text(status::kJournalNotWritten));
     journalFailing = true;
     return;
   }

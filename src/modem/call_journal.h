@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The call journal's line: one per call, tab-separated, UTF-8 in calls.log.
 #include <cstdint>

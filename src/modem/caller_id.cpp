@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Incoming call identification from the modem's identity lines, and the
 // decision to answer the calls meant for the server.
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
-namespace {
+using namespace modem;
 
-constexpr TextView kCallingKey = u"CALLING-ID=";
-constexpr TextView kConnectedKey = u"CONNECTED-ID=";
-constexpr TextView kContentService = u"CONTENTSPP-X01";
+namespace {
 
 bool isDialCharacter(char16_t c) {
   return (c >= u'0' && c <= u'9') || c == u'*' || c == u'#' || c == u'-' || c == u'.';
@@ -49,9 +50,9 @@ void Form1::IdentifyCaller() {
   const std::int16_t count = RxLineCount < kMaxRxLines ? RxLineCount : kMaxRxLines;
   for (std::int16_t i = 1; i < count; ++i) {
     const Text& line = RxLines[static_cast<std::size_t>(i)];
-    if (leftOf(line, kCallingKey.size()) == kCallingKey) {
+    if (leftOf(line, kCallingIdPrefix.size()) == kCallingIdPrefix) {
       splitIdentity(line, CallingId, CallingSub, [](char16_t) {});
-    } else if (leftOf(line, kConnectedKey.size()) == kConnectedKey) {
+    } else if (leftOf(line, kConnectedIdPrefix.size()) == kConnectedIdPrefix) {
       splitIdentity(line, ConnectedId, ConnectedSub, [&](char16_t c) {
         // Text where only dial characters belong is a message riding on
         // a voice call.
@@ -60,12 +61,12 @@ void Form1::IdentifyCaller() {
     }
   }
 
-  showStatusLine(voice ? u"着信" : u"データ着信");
+  showStatusLine(voice ? status::kRingVoice : status::kRingData);
   appendCallerLine();
   statusCaretToEnd();
 
   if (CallerStage == CallerStageCode::VoiceMessage) {
-    MSComm1.write(Text(u"ata") + CR);
+    MSComm1.write(Text(kAnswer) + CR);
     RxLineCount = 0;
     CallerStage = CallerStageCode::Answered;
     currentCall.answered = true;
@@ -73,7 +74,7 @@ void Form1::IdentifyCaller() {
   } else if (LineState == LineStateCode::RingingData &&
              (ConnectedSub == kContentService ||
               (!ConnectedSub.empty() && TextView(ConnectedSub).substr(1) == kContentService))) {
-    MSComm1.write(Text(u"ata") + CR);
+    MSComm1.write(Text(kAnswer) + CR);
     RxLineCount = 0;
     currentCall.answered = true;
     currentCall.kind = CallKind::Terminal;

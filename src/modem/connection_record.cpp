@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What happens when a ringing call is connected, and the records of the
 // mail store that calls leave.
 #include <cstdio>
 
 #include "state/form1.h"
+#include "state/status_texts.h"
 #include "store/mail_store_file.h"
 
 namespace ondrix {
@@ -27,10 +29,10 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;
   ++currentCall.records;
-  saveMailStore();
+  saveStoreWithFallback();
 }
 
-void Form1::saveMailStore() {
+void Form1::saveStoreWithFallback() {
   if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
     storeNotice.clear();
     return;
@@ -38,9 +40,9 @@ void Form1::saveMailStore() {
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
       SaveMailStore(files_, elsewhere + kMailStoreFile, MailStore)) {
-    storeNotice = u"メールの保存先：" + elsewhere;
+    storeNotice = Text(status::kStoreMovedTo) + elsewhere;
   } else {
-    storeNotice = u"メールを保存できません";
+    storeNotice = status::kStoreNotSaved;
   }
 }
 
@@ -51,7 +53,7 @@ void Form1::HandleConnect() {
     PendingCmd = PendingCmdCode::NoPending;
     ReplyTimer = 0;
     if (CallerStage == CallerStageCode::Unknown) {
-      showStatusLine(u"通話中");
+      showStatusLine(status::kTalking);
       return;
     }
     // The message travelled in the connected subaddress.
@@ -65,7 +67,7 @@ void Form1::HandleConnect() {
     PendingCmd = PendingCmdCode::NoPending;
     ReplyTimer = 0;
     LineState = LineStateCode::OnlineData;
-    showStatusLine(u"通信中");
+    showStatusLine(status::kCommunicating);
     MSComm1.write(u"login:");
   }
 }

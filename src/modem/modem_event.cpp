@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single judge of modem replies, ring outcomes and call ends.
+#include "modem/modem_words.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -18,13 +21,13 @@ const Text* lastReplyLine(const Form1Members& m) {
   return &m.RxLines[static_cast<std::size_t>(m.RxLineCount - 1)];
 }
 
-bool lastReplyIs(const Form1Members& m, const Text& expected) {
+bool lastReplyIs(const Form1Members& m, TextView expected) {
   const Text* last = lastReplyLine(m);
   return last != nullptr && *last == expected;
 }
 
 // A call that rang out unanswered (or lost its carrier while ringing).
-void missedCallNotice(Form1& f, const Text& heading) {
+void missedCallNotice(Form1& f, TextView heading) {
   f.showStatusLine(heading);
   f.appendCallerLine();
   f.statusCaretToEnd();
@@ -41,14 +44,14 @@ void endOfCall(Form1& f) {
   f.ReplyTimer = 0;
   f.LineState = LS::Idle;
   f.PendingCmd = PC::NoPending;
-  const TextView head = leftOf(f.Text3.text, 3);
+  const TextView shown = f.Text3.text;
   const bool voiceMessage = f.CallerStage != CallerStageCode::Unknown;
-  if (voiceMessage || head == u"通話中") {
-    f.showStatusLine(u"通話終了");
-    if (voiceMessage) f.appendStatusLine(u"Aメールプラスあり");
-  } else if (f.MailReceived > 0 || head == u"通信中") {
-    f.showStatusLine(u"通信終了");
-    if (f.MailReceived > 0) f.appendStatusLine(u"TAVIXメールあり");
+  if (voiceMessage || shown.starts_with(status::kTalking)) {
+    f.showStatusLine(status::kTalkEnd);
+    if (voiceMessage) f.appendStatusLine(status::kVoiceMailLeft);
+  } else if (f.MailReceived > 0 || shown.starts_with(status::kCommunicating)) {
+    f.showStatusLine(status::kCommunicationEnd);
+    if (f.MailReceived > 0) f.appendStatusLine(status::kTerminalMailLeft);
   }
   // The record of this call did not reach the program directory.
   if ((voiceMessage || f.MailReceived > 0) && !f.storeNotice.empty()) {
@@ -60,28 +63,27 @@ void endOfCall(Form1& f) {
 // PA entries 1..3 whose list value is "0" are free to register; the simple
 // entry is always offered.
 void registrationList(Form1& f) {
-  f.showStatusLine(u"Ｆ２　ＰＡ登録");
-  f.appendStatusLine(u"０　ＰＡ簡易");
-  if (f.RxLines[2] == u"0") f.appendStatusLine(u"１　ＰＡ１");
-  if (f.RxLines[3] == u"0") f.appendStatusLine(u"２　ＰＡ２");
-  if (f.RxLines[4] == u"0") f.appendStatusLine(u"３　ＰＡ３");
+  f.showStatusLine(status::kPaRegisterTitle);
+  f.appendStatusLine(status::kPaEntries[0]);
+  if (f.RxLines[2] == modem::kPaEntryFree) f.appendStatusLine(status::kPaEntries[1]);
+  if (f.RxLines[3] == modem::kPaEntryFree) f.appendStatusLine(status::kPaEntries[2]);
+  if (f.RxLines[4] == modem::kPaEntryFree) f.appendStatusLine(status::kPaEntries[3]);
   f.statusCaretToEnd();
   f.PendingCmd = PC::PaRegisterSelect;
 }
 
 // The simple entry and PA entries 1..3 whose list value is "1" can be deleted.
 void deletionList(Form1& f) {
-  static const Text rows[] = {u"０　ＰＡ簡易", u"１　ＰＡ１", u"２　ＰＡ２", u"３　ＰＡ３"};
   bool any = false;
-  for (std::size_t i = 1; i <= 4; ++i) any = any || f.RxLines[i] == u"1";
+  for (std::size_t i = 1; i <= 4; ++i) any = any || f.RxLines[i] == modem::kPaEntryUsed;
   if (!any) {
-    f.showStatusLine(u"ＰＡ登録ありません");
+    f.showStatusLine(status::kPaNoneRegistered);
     f.PendingCmd = PC::NoPending;
     return;
   }
-  f.showStatusLine(u"Ｆ２　ＰＡ削除");
+  f.showStatusLine(status::kPaDeleteTitle);
   for (std::size_t i = 1; i <= 4; ++i) {
-    if (f.RxLines[i] == u"1") f.appendStatusLine(rows[i - 1]);
+    if (f.RxLines[i] == modem::kPaEntryUsed) f.appendStatusLine(status::kPaEntries[i - 1]);
   }
   f.statusCaretToEnd();
   f.PendingCmd = PC::PaDeleteSelect;
@@ -96,7 +98,7 @@ void Form1::HandleModemEvent() {
   switch (LineState) {
     case LS::Searching:
       if (event == LE::Ok && lastReplyIs(*this, ModemModel)) {
-        showStatusLine(ModemModel + u"が見つかました");
+        showStatusLine(ModemModel + Text(status::kModemFoundAfterModel));
         LineState = LS::Idle;
         PendingCmd = PC::NoPending;
         StartBtn_Click();
@@ -111,7 +113,8 @@ void Form1::HandleModemEvent() {
     case LS::RingingVoice:
     case LS::RingingData:
       if (event == LE::ReplyTimeout || event == LE::CarrierLost) {
-        missedCallNotice(*this, LineState == LS::RingingVoice ? u"着信あり" : u"データ着信あり");
+        missedCallNotice(
+            *this, LineState == LS::RingingVoice ? status::kMissedVoice : status::kMissedData);
       }
       return;
 
@@ -124,8 +127,8 @@ void Form1::HandleModemEvent() {
     case LS::EscapeData:
       if (PendingCmd == PC::NoPending && event == LE::Ok) {
         // The escape was acknowledged: hang up and wait for its "OK".
-        MSComm1.write(Text(u"ath") + CR);
-        ReplyTimer = 5;
+        MSComm1.write(Text(modem::kHangUp) + CR);
+        ReplyTimer = kModemReplyTicks;
         RxLineCount = 0;
         PendingCmd = PC::HangupPending;
       } else if ((PendingCmd == PC::NoPending && event == LE::CarrierLost) ||
@@ -145,10 +148,10 @@ void Form1::HandleModemEvent() {
     case PC::StartPending:
       if (event == LE::Ok) {
         MSComm1.write(SetupCommand + CR);
-        ReplyTimer = 5;
+        ReplyTimer = kModemReplyTicks;
         RxLineCount = 0;
       } else if (isFailure(event)) {
-        showStatusLine(u"待受けエラー");
+        showStatusLine(status::kStartError);
       }
       PendingCmd = PC::NoPending;
       return;
@@ -156,7 +159,7 @@ void Form1::HandleModemEvent() {
     case PC::OwnNumberQuery:
       if (event == LE::Ok) {
         // Stays pending: a later "ERROR" or time-out still clears the box.
-        showStatusLine(u"Ｆ０　自局番号");
+        showStatusLine(status::kOwnNumberTitle);
         if (const Text* number = lastReplyLine(*this)) appendStatusLine(*number);
       } else if (isFailure(event)) {
         clearStatus();
@@ -166,9 +169,9 @@ void Form1::HandleModemEvent() {
 
     case PC::ModeChangePending:
       if (event == LE::Ok) {
-        showStatusLine(u"モード変更しました");
+        showStatusLine(status::kModeChanged);
       } else if (isFailure(event)) {
-        showStatusLine(u"モード変更できません");
+        showStatusLine(status::kModeNotChanged);
       } else {
         return;
       }
@@ -186,10 +189,11 @@ void Form1::HandleModemEvent() {
 
     case PC::PaRegistering:
       if (event == LE::Ok) {
-        showStatusLine(lastReplyIs(*this, u"REGISTRATION FINISHED") ? u"ＰＡ登録完了"
-                                                                    : u"ＰＡ登録失敗");
+        showStatusLine(lastReplyIs(*this, modem::kRegistrationFinished)
+                           ? status::kPaRegistered
+                           : status::kPaRegisterFailed);
       } else if (isFailure(event)) {
-        showStatusLine(u"ＰＡ登録失敗");
+        showStatusLine(status::kPaRegisterFailed);
       } else {
         statusCaretToEnd();
       }
@@ -207,9 +211,9 @@ void Form1::HandleModemEvent() {
 
     case PC::PaDeletePending:
       if (event == LE::Ok) {
-        showStatusLine(u"ＰＡ削除完了");
+        showStatusLine(status::kPaDeleted);
       } else if (isFailure(event)) {
-        showStatusLine(u"ＰＡ削除失敗");
+        showStatusLine(status::kPaDeleteFailed);
       } else {
         statusCaretToEnd();
       }
@@ -228,16 +232,16 @@ void Form1::HandleModemEvent() {
           }
           // A bare "OK" (nothing but the echo, or nothing at all collected, as
           // for a dial, which runs no countdown) still reports the success.
-          if (RxLineCount <= 1) showStatusLine(u"OK");
+          if (RxLineCount <= 1) showStatusLine(modem::kOk);
           break;
         case LE::Error:
-          showStatusLine(u"ERROR");
+          showStatusLine(modem::kError);
           break;
         case LE::ReplyTimeout:
-          showStatusLine(u"TIME OUT");
+          showStatusLine(status::kTimeOut);
           break;
         case LE::CarrierLost:
-          showStatusLine(u"NO CARRIER");
+          showStatusLine(modem::kNoCarrier);
           break;
         case LE::None:
           return;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Local date and time, for time stamps of stored records and of the call
 // journal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the console asks of the desktop beyond its own window.
 #include <cstdint>
@@ -12,9 +13,14 @@ namespace ondrix {
 struct FileDialogSetup {
   Text title;
   Text filter;
-  // 4: hide the read-only check box (save); 4096: the file must exist (open).
+  // The kDialog* bits below.
   std::int32_t flags = 0;
 };
+
+// Flags of a file dialog.
+inline constexpr std::int32_t kDialogOverwritePrompt = 2;   // save: ask before replacing
+inline constexpr std::int32_t kDialogHideReadOnly = 4;      // save: no read-only check box
+inline constexpr std::int32_t kDialogFileMustExist = 4096;  // open: only an existing file
 
 class Desktop {
  public:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file system as the stored-data routines use it. Paths are given the
 // way the handlers build them: the program directory followed by a name that

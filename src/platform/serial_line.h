@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modem's serial port as the handlers use it: polled reads, plain writes,
 // and one notification for carrier-detect changes.

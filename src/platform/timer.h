@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A window timer: ticks every `interval` ms on the event-loop thread while
 // the interval is above 0.

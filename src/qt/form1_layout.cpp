@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's widgets: where each control stands, its face, and which
 // handler each click goes to.
 #include <QFrame>

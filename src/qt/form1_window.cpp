@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window at run time: copies the controls' data into the widgets
 // after every handler and forwards keys, drops and the close to the core.
 #include "qt/form1_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -13,7 +15,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QAction>
 #include <QTextCursor>
 #include <algorithm>
 

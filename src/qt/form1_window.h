@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the widgets of Form1's controls. Every click and key goes
 // to the core's handler; afterwards the controls' data is copied back into

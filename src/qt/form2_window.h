@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The preview window Form2: the working bitmap at its natural size.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The about box FormHelp: product line, version, "ＯＫ". While it is open its
 // owner (the main window) is disabled; it is not modal, so the owner's timers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Local date and time from the system clock.
 #include "platform/clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CP932 (the Japanese system code page) over Qt's converter, with the two
 // places where that converter goes wrong for us put right:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/qt_desktop.h"
 
 #include <QDesktopServices>
@@ -13,14 +14,6 @@
 #include "qt/qt_text.h"
 
 namespace ondrix {
-
-namespace {
-
-// Dialog flags the console sets.
-constexpr std::int32_t kFlagOverwritePrompt = 2;
-constexpr std::int32_t kFlagFileMustExist = 4096;
-
-}  // namespace
 
 QStringList qtNameFilters(const Text& filter) {
   const QStringList parts = toQString(filter).split(QLatin1Char('|'));
@@ -55,10 +48,10 @@ std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool sav
   QFileDialog dialog(owner_.data(), toQString(setup.title));
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode((setup.flags & kFlagFileMustExist) != 0 ? QFileDialog::ExistingFile
-                                                            : QFileDialog::AnyFile);
+  dialog.setFileMode((setup.flags & kDialogFileMustExist) != 0 ? QFileDialog::ExistingFile
+                                                               : QFileDialog::AnyFile);
   // A save replaces the chosen file without asking unless the caller asks.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, (setup.flags & kFlagOverwritePrompt) == 0);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (setup.flags & kDialogOverwritePrompt) == 0);
   const QStringList filters = qtNameFilters(setup.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.selectFile(QString());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/qt_files.h"
 
 #include <QCoreApplication>
@@ -59,12 +60,11 @@ bool replaceWith(const QString& native, const QByteArray& data, bool synced = tr
   if (!synced) {
     // A plain file, so it gets the usual permissions (a temporary file's
     // are the owner's only); the process id keeps two servers apart.
-    const QString temp =
-        native + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
+    const QString temp = native + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
     QFile::remove(temp);  // left over from a process that was killed
     QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-        file.write(data) != data.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(data) != data.size() ||
+        !file.flush()) {
       file.close();
       QFile::remove(temp);
       return false;
@@ -118,11 +118,14 @@ std::optional<Text> QtFiles::readText(const Text& path) {
 }
 
 bool QtFiles::writeText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path), encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))));
+  return replaceWith(nativePath(path),
+                     encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))));
 }
 
 bool QtFiles::writeWorkingText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path), encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))), /*synced=*/false);
+  return replaceWith(nativePath(path),
+                     encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))),
+                     /*synced=*/false);
 }
 
 bool QtFiles::writeWorkingBytes(const Text& path, const Bytes& bytes) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files through Qt: CP932 text files, whole-file bytes, atomic replacement,
 // and the mapping of program-directory names ("...\amp.dat") to native

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modem's serial port over QSerialPort.
 //
@@ -14,8 +15,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "qt/qt_cp932.h"
 #include "platform/serial_line.h"
+#include "qt/qt_cp932.h"
 
 namespace ondrix {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text (UTF-16) <-> QString, without copying through another encoding.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A window timer over QTimer: ticks on the event loop while its interval is
 // above 0.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts and keys between the widgets and the controls' data: line breaks,
 // carets, dropped files and the key codes the handlers know.
 #include "qt/widget_text.h"
@@ -7,7 +8,7 @@
 #include <QUrl>
 
 #include "qt/qt_text.h"
-#include "state/form1.h"
+#include "state/key_codes.h"
 
 namespace ondrix {
 
@@ -17,50 +18,50 @@ std::int16_t keyCodeOf(int qtKey) {
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<std::int16_t>(qtKey);
   if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<std::int16_t>(qtKey);
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) {
-    return static_cast<std::int16_t>(112 + (qtKey - Qt::Key_F1));
+    return static_cast<std::int16_t>(kKeyF1 + (qtKey - Qt::Key_F1));
   }
   switch (qtKey) {
     case Qt::Key_Backspace:
       return kKeyBack;
     case Qt::Key_Tab:
-      return 9;
+      return kKeyTab;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return 13;
+      return kKeyReturn;
     case Qt::Key_Escape:
-      return 27;
+      return kKeyEscape;
     case Qt::Key_Space:
-      return 32;
+      return kKeySpace;
     case Qt::Key_PageUp:
-      return 33;
+      return kKeyPageUp;
     case Qt::Key_PageDown:
-      return 34;
+      return kKeyPageDown;
     case Qt::Key_End:
-      return 35;
+      return kKeyEnd;
     case Qt::Key_Home:
-      return 36;
+      return kKeyHome;
     case Qt::Key_Left:
-      return 37;
+      return kKeyLeft;
     case Qt::Key_Up:
       return kKeyUp;
     case Qt::Key_Right:
-      return 39;
+      return kKeyRight;
     case Qt::Key_Down:
       return kKeyDown;
     case Qt::Key_Insert:
-      return 45;
+      return kKeyInsert;
     case Qt::Key_Delete:
       return kKeyDelete;
     default:
-      return 0;
+      return kKeyNone;
   }
 }
 
 std::int16_t shiftOf(Qt::KeyboardModifiers m) {
   std::int16_t s = 0;
-  if (m & Qt::ShiftModifier) s |= 1;
-  if (m & Qt::ControlModifier) s |= 2;
-  if (m & Qt::AltModifier) s |= 4;
+  if (m & Qt::ShiftModifier) s |= kShiftMask;
+  if (m & Qt::ControlModifier) s |= kCtrlMask;
+  if (m & Qt::AltModifier) s |= kAltMask;
   return s;
 }
 

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts and keys between the widgets and the controls' data.
-#include <Qt>
 #include <QString>
+#include <Qt>
 #include <cstdint>
 #include <vector>
 
@@ -21,9 +22,10 @@ std::vector<Text> droppedFilePaths(const QMimeData* data);
 // What the operator typed, as the control's text: line breaks become CR LF.
 Text modelText(const QString& shown);
 
-// The key code the handlers know for a Qt key; 0 for keys they have none for.
+// The key code the handlers know for a Qt key; kKeyNone for keys they have
+// none for.
 std::int16_t keyCodeOf(int qtKey);
-// The handlers' shift state: 1 Shift, 2 Control, 4 Alt.
+// The handlers' shift state: kShiftMask, kCtrlMask and kAltMask combined.
 std::int16_t shiftOf(Qt::KeyboardModifiers m);
 
 }  // namespace ondrix

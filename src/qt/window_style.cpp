@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The look the windows share: the Japanese faces, twips, backgrounds, the
 // redial key's picture and where windows of their own stand.
 #include "qt/window_style.h"

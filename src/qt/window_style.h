@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The look the windows share: faces, twips, backgrounds, and windows of
 // their own kept above their owner.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the call journal remembers of the call in progress, from its first
 // ring (or the operator's dial) to its end, when one line goes to calls.log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // All run-time state of the server: the members of the main window and the
 // variables of the file module. One owner (Form1) holds both for the whole
@@ -66,6 +67,19 @@ inline constexpr std::int16_t kPoolSlots = 11;    // pool indices 0..10
 // Scan positions are 16-bit; RxBuffer never holds more than this.
 inline constexpr std::size_t kRxBufferLimit = 32767;
 
+// ReplyTimer countdowns, in quiet poll ticks: what each one waits for.
+// The modem's "OK" to a command the server sends of its own (the model
+// query, the set-up, the hang-up, the keypad's queries and settings).
+inline constexpr std::int16_t kModemReplyTicks = 5;
+// The modem's "OK" to the start command.
+inline constexpr std::int16_t kStartReplyTicks = 20;
+// The next ring or identity line: a ringing call silent this long was missed.
+inline constexpr std::int16_t kRingSilenceTicks = 40;
+// The reply to a command the operator typed on the command line.
+inline constexpr std::int16_t kCommandLineReplyTicks = 100;
+// The outcome of a PA registration, which waits for the base station.
+inline constexpr std::int16_t kPaRegistrationTicks = 900;
+
 // The modem reports an absent number or subaddress as "" or "-".
 inline bool isReported(const Text& t) { return !t.empty() && t != u"-"; }
 
@@ -115,9 +129,22 @@ struct MailStoreArrays {
   void clearSlot(std::int16_t slot);
 };
 
+// The seven settings kept in "\brellin.ini", holding the values they have
+// before the file is read; whatever the file fails to supply keeps them.
+struct Settings {
+  Text StartCommand = u"at#sy1=40";
+  Text SetupCommand = u"atu3v1q0\\v2#ps2=1";
+  Text ModemModel = u"QV-M7";
+  Text UserFuncCaption;
+  Text UserFuncCommand;
+  Text UserFuncWait = u"0";
+  Text MelodyPlayer;
+};
+
 // The variables of the file module: the store, the offered content, the
-// program directory and the settings.
-struct FileIOModule1 {
+// program directory and, inherited so they read by their own names, the
+// settings.
+struct FileIOModule1 : Settings {
   MailStoreArrays MailStore;
   std::array<Text, kPoolSlots> MelodyPool{};
   std::array<Text, kPoolSlots> ImagePool{};
@@ -125,14 +152,6 @@ struct FileIOModule1 {
   std::int16_t ImageCount = 0;
   std::int16_t PageIndex = 0;
   Text AppDir;
-
-  Text StartCommand;
-  Text SetupCommand;
-  Text ModemModel;
-  Text UserFuncCaption;
-  Text UserFuncCommand;
-  Text UserFuncWait;
-  Text MelodyPlayer;
 };
 
 }  // namespace ondrix

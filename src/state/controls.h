@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's controls as plain data. Handlers change these; the window
 // copies them into its widgets after every handler, and tests read them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "state/form1.h"
 
 namespace ondrix {
@@ -14,18 +15,19 @@ Form1::Form1(const Form1Platform& platform)
   Timer1.setInterval(0);
 }
 
-void Form1::showStatusLine(const Text& line) {
-  Text3.text = line + CRLF;
+void Form1::showStatusLine(TextView line) {
+  Text3.text.assign(line);
+  Text3.text += CRLF;
   statusCaretToEnd();
 }
 
-void Form1::appendStatusLine(const Text& line) {
+void Form1::appendStatusLine(TextView line) {
   Text3.text += line;
   Text3.text += CRLF;
   statusCaretToEnd();
 }
 
-void Form1::appendStatusText(const Text& text) { Text3.text += text; }
+void Form1::appendStatusText(TextView text) { Text3.text += text; }
 
 void Form1::clearStatus() { Text3.text.clear(); }
 

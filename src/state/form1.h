@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Form1: the one owner of all run-time state and the home of every handler.
 // Its members are the connection state, the file module's variables and the
@@ -33,6 +34,7 @@
 #include "state/call_record.h"
 #include "state/connection_state.h"
 #include "state/controls.h"
+#include "state/key_codes.h"
 #include "state/line_watch.h"
 
 namespace ondrix {
@@ -45,12 +47,6 @@ struct Form1Platform {
   Files& files;
   Desktop& desktop;
 };
-
-// Key codes the port box filters.
-inline constexpr std::int16_t kKeyBack = 8;
-inline constexpr std::int16_t kKeyUp = 38;
-inline constexpr std::int16_t kKeyDown = 40;
-inline constexpr std::int16_t kKeyDelete = 46;
 
 inline constexpr int kPollIntervalMs = 100;
 inline constexpr int kEscapeGuardMs = 1200;
@@ -92,7 +88,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // fallback directory, and storeNotice says where, or that it could not be
   // written anywhere (it then stays in memory until the next save). Empty
   // once a save has reached the program directory.
-  void saveMailStore();
+  void saveStoreWithFallback();
   Text storeNotice;
 
   // --- main window and port ---------------------------------------------
@@ -154,11 +150,11 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
 
   // --- status box Text3 ---------------------------------------------------
   // Text becomes the line and CR LF; caret to the end.
-  void showStatusLine(const Text& line);
+  void showStatusLine(TextView line);
   // The line and CR LF are added to the end; caret to the end.
-  void appendStatusLine(const Text& line);
+  void appendStatusLine(TextView line);
   // Adds text without a line end; the caret is not moved.
-  void appendStatusText(const Text& text);
+  void appendStatusText(TextView text);
   // Text becomes empty; the caret is not moved.
   void clearStatus();
   void statusCaretToEnd();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the line's own recovery keeps between poll ticks: the reopening of a
 // port that went away, the steps of putting the modem on-hook again, and how

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Base64 with the standard alphabet, written for the image texts terminals
 // send: the decoder is tolerant in exactly the way those texts need.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Melody files and 1-bit bitmap files <-> the texts the dialogue carries.
 #include "core/text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mail_store_file.h"
 
 #include "store/quoted_field.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The comma-separated text format of the settings and mail store files:
 // text fields in double quotes, bare numbers, CR LF after every line. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The terminal's monochrome image ("DOT", 0, width, 0, height, then the
 // pixels as one unpadded bit stream, 1 = dark) and its conversion to and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The on-line dialogue with a terminal: the scanner's items and the pages
 // they are answered with, byte for byte.
 #include <gtest/gtest.h>
@@ -43,8 +44,7 @@ TEST_F(Dialogue, WalksThreeMelodiesAndOneImagePageByPage) {
             (std::vector<Text>{kTitle, kMel[0], kHeadEnd, kServer, kImg0, kStars, kLinksStart,
                                kSave, kNext, kLinksEnd}));
   EXPECT_EQ(send(kAck), Text()) << "an acknowledgement before the last page gets no reply";
-  EXPECT_EQ(send(kNextPage),
-            deliveryPage(u"<IL=02,00,></HEAD><BODY>", kMel[1], {}, /*next=*/true));
+  EXPECT_EQ(send(kNextPage), deliveryPage(u"<IL=02,00,></HEAD><BODY>", kMel[1], {}, /*next=*/true));
   EXPECT_EQ(send(kNextPageWithBody),
             deliveryPage(u"<IL=03,00,></HEAD><BODY>", kMel[2], {}, /*next=*/false));
   EXPECT_EQ(send(kAck), kReceiveEnd);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <map>
@@ -22,12 +23,6 @@ struct Search {
   // stays silent.
   std::map<std::int16_t, Text> answers;
   int ticks = 0;
-
-  Search() {
-    f.StartCommand = u"at#sy1=40";
-    f.SetupCommand = u"atu3v1q0\\v2#ps2=1";
-    f.ModemModel = u"QV-M7";
-  }
 
   // Clicks the button and lets the poll loop run until the search is over.
   void run() {
@@ -161,7 +156,6 @@ TEST(AutoSearch, WithoutAnyPortItTriesOneToNineOnceEachInOneClick) {
   SelectLoggingLine line;
   line.setAvailablePorts({});
   Form1 f({line, fakes.timer1, fakes.timer2, fakes.clock, fakes.files, fakes.desktop});
-  f.ModemModel = u"QV-M7";
   f.ComNo.text = u" 5";
   f.ScarchBtn_Click();
   EXPECT_EQ(line.selected, ports({1, 2, 3, 4, 5, 6, 7, 8, 9}));

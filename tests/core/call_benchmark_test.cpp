@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures of the dialogue, printed: how many ticks a reply waits, and the
 // longest on-line tick over adversarial input.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The call journal: the line a call leaves, and the calls the handlers tell
 // it about, from the ring (or the dial) to the line in calls.log.
 #include "modem/call_journal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole calls through the core, tick by tick: every byte the server writes,
 // the status box at the end, the store file and the working files.
 #include <gtest/gtest.h>
@@ -39,8 +40,8 @@ TEST_F(Calls, TerminalCallFromRingToStoredMail) {
   f.MelodyPool[0] = kOffered;
   f.MelodyCount = 1;
   const Text image = encodeBase64(kTerminalImage);
-  const Text upload = u"<ATML><HEAD><CON=2><TTL=x></HEAD><BODY>Hi &amp bye" + kMelody +
-                      u"<IMAGE>" + image + u"</IMAGE></BODY></ATML>";
+  const Text upload = u"<ATML><HEAD><CON=2><TTL=x></HEAD><BODY>Hi &amp bye" + kMelody + u"<IMAGE>" +
+                      image + u"</IMAGE></BODY></ATML>";
   playCall(h, {
                   {u"RING\r\n", u""},
                   {u"CALLING-ID=0123456789/-\r\n", u""},
@@ -56,8 +57,9 @@ TEST_F(Calls, TerminalCallFromRingToStoredMail) {
               });
   EXPECT_EQ(f.LineState, LineStateCode::Idle);
   EXPECT_EQ(f.Text3.text, u"通信終了\r\nTAVIXメールあり\r\n");
-  EXPECT_EQ(storeFile(), u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n\"0123456789\",\"Hi & bye\",\"12/06 07:45\",\"" +
-                             kMelody + u"\",\"" + image + u"\"\r\n" + emptySlots(99));
+  EXPECT_EQ(storeFile(),
+            u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n\"0123456789\",\"Hi & bye\",\"12/06 07:45\",\"" +
+                kMelody + u"\",\"" + image + u"\"\r\n" + emptySlots(99));
   EXPECT_EQ(h.fakes.files.readText(f.AppDir + u"\\melody.mmd"), kMelody + u"\r\n");
   const auto bmp = h.fakes.files.readBytes(f.AppDir + u"\\image.bmp");
   ASSERT_TRUE(bmp.has_value());
@@ -74,8 +76,10 @@ TEST_F(Calls, VoiceCallWithMessageFromRingToHangUp) {
                   {u"\r\nCONNECT\r\n", u"*"},
               });
   // The record is on the disk before the call goes on.
-  EXPECT_EQ(storeFile(), u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n\"0123456789*12\",\"HELLO 42\",\"03/04 09:05\",\"\",\"\"\r\n" +
-                             emptySlots(99));
+  EXPECT_EQ(storeFile(),
+            u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n\"0123456789*12\",\"HELLO 42\",\"03/04 "
+            u"09:05\",\"\",\"\"\r\n" +
+                emptySlots(99));
   EXPECT_EQ(f.Text3.text, u"03/04 09:05\r\n0123456789*12\r\nHELLO 42");
   EXPECT_EQ(f.Text3.caret, 0);
   playCall(h, {

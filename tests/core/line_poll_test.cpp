@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll loop, driven through the fake line: line cutting, result codes,
 // ring handling, reply collection, the quiet-tick countdown and the carrier.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line's own recovery: when it acts, tick by tick, and what the server
 // then does on the line.
 #include "engine/line_recovery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,7 +43,6 @@ const PortControls kOpenControls{false, Background::ButtonFace, false, true, fal
 TEST(MainWindow, PortControlsFollowStartAndStop) {
   Harness<> h;
   Form1& f = h.form;
-  f.StartCommand = u"at#sy1=40";
   {
     SCOPED_TRACE("after start-up");
     expectControls(f, kStoppedControls);
@@ -95,7 +95,6 @@ TEST(MainWindow, PortThatCannotOpenChangesNothing) {
     f.ComNo.text = c.comNo;
     f.LineState = c.state;
     f.PendingCmd = PC::NoPending;
-    f.StartCommand = u"at#sy1=40";
     if (c.state == LS::Searching) {
       EXPECT_FALSE(f.OpenPort());
     } else {
@@ -152,7 +151,6 @@ TEST(MainWindow, CommandLine) {
     SCOPED_TRACE(c.name);
     Harness<> h;
     Form1& f = h.form;
-    f.StartCommand = u"at#sy1=40";
     if (c.state != LS::Stopped) {
       ASSERT_TRUE(f.OpenPort());
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -22,9 +23,6 @@ struct Fixture {
 
   Fixture() {
     h.openLine();
-    f.StartCommand = u"at#sy1=40";
-    f.SetupCommand = u"atu3v1q0\\v2#ps2=1";
-    f.ModemModel = u"QV-M7";
     f.Text3.text = kBefore;
     f.Text3.caret = 0;
     f.ReplyTimer = kTimerBefore;

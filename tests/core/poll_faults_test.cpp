@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input the modem can send that once made the poll loop go wrong or slow.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -14,7 +15,6 @@ using LS = LineStateCode;
 TEST(OpenPort, InputLeftByAnEarlierPortIsNoAnswerFromTheNext) {
   Harness<> h;
   Form1& f = h.form;
-  f.ModemModel = u"QV-M7";
   h.fakes.serial.setAvailablePorts({1, 2});
   f.ScarchBtn_Click();
   h.tick(u"ati3\r\nQV-M9\r\nOK\r\nQV-");

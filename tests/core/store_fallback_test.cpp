@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail store when the program directory cannot be written: where the
 // store goes, and what the operator reads when the call ends.
 #include <gtest/gtest.h>

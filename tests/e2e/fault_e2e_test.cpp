@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the line and of the disk, with the real server and the simulated
 // modem. After each the server has not crashed, the operator can go on, and
 // the mail stored before the fault is still in "amp.dat", byte for byte.
@@ -56,31 +57,32 @@ class Fault : public ServerRun {
     EXPECT_EQ(l[uploaded ? 5 : 4], kEarlierMail);
   }
 
-  std::string report() const { return (dir_ / "report").string(); }
-
   // Waits until the simulator has received `text` from the server.
   bool modemReceived(const std::string& text) {
-    for (int i = 0; i < 500; ++i, std::this_thread::sleep_for(20ms)) {
-      if (readFile(log()).find(text) != std::string::npos) return true;
-    }
-    return false;
+    return waitUntil([&] { return readFile(log()).find(text) != std::string::npos; });
   }
 };
 
 TEST_F(Fault, DeviceVanishesInTheMiddleOfACall) {
   startModem(1, {"--call", "terminal"});
-  // Killed once the mail is stored, while the terminal still takes pages.
-  const int status = runServer(
-      "click StartBtn\nwaitfor 20000 Text3 テスト\nrun /bin/kill -KILL " + std::to_string(modem_) +
-      "\nwaitfor 5000 Text3 通信終了\n" + dumpText("Text3", "text3") + "click StopBtn\n" +
-      dumpEnabled("StartBtn", "start") + "click StartBtn\n" + dumpText("MessageBox", "message") +
-      "close MessageBox\n" + dumpEnabled("StopBtn", "stop") + "close\n");
+  // Killed once the mail is stored, while the terminal still takes pages. Its
+  // port then names a device that is gone, as an unplugged modem's would: left
+  // as it is, the link would name the dead pseudo-terminal's number, which the
+  // next one opened anywhere on the machine gets.
+  const std::string gone = (dir_ / "gone-1").string() + " " + link_.string();
+  const int status = runServer("click StartBtn\nwaitfor 20000 Text3 テスト\nrun /bin/kill -KILL " +
+                               std::to_string(modem_) + "\nrun /bin/ln -sfn " + gone +
+                               "\nwaitfor 5000 Text3 通信終了\n" + dumpText("Text3", "text3") +
+                               "click StopBtn\n" + dumpEnabled("StartBtn", "start") +
+                               "click StartBtn\n" + dumpText("MessageBox", "message") +
+                               "close MessageBox\n" + dumpEnabled("StopBtn", "stop") + "close\n");
   ASSERT_EQ(status, 0);
   EXPECT_EQ(waitFor(modem_, 2000ms), 128 + SIGKILL);
   modem_ = 0;
 
   // Ended as a carrier drop; the server would open the port again by itself.
-  EXPECT_EQ(shown("text3"), "通信終了\nTAVIXメールあり\nポートが切断されました。再接続を試みます\n");
+  EXPECT_EQ(shown("text3"),
+            "通信終了\nTAVIXメールあり\nポートが切断されました。再接続を試みます\n");
   EXPECT_EQ(shown("start"), "1");
   EXPECT_EQ(shown("message"), kPortError);  // the device is gone
   EXPECT_EQ(shown("stop"), "0");
@@ -123,7 +125,8 @@ TEST_F(Fault, GarbageAndOverlongLinesThenACall) {
   writeFile(dir_ / "noise", noise);
 
   startModem(1, {"--noise", (dir_ / "noise").string(), "--call", "terminal", "--report", report()});
-  ASSERT_EQ(runServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\nwait 1500\nclose\n"),
+  ASSERT_EQ(runServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\n" +
+                      callJudged("terminal") + "close\n"),
             0);
   stopModem();
 
@@ -135,7 +138,7 @@ TEST_F(Fault, GarbageAndOverlongLinesThenACall) {
 TEST_F(Fault, CarrierDropsInTheMiddleOfAnUpload) {
   startModem(1, {"--call", "lost", "--call", "terminal", "--report", report()});
   ASSERT_EQ(runServer("click StartBtn\nwaitfor 20000 Text3 通信終了\n" + dumpText("Text3", "lost") +
-                      "waitfor 20000 Text3 TAVIXメールあり\nwait 1500\nclose\n"),
+                      "waitfor 20000 Text3 TAVIXメールあり\n" + callJudged("terminal") + "close\n"),
             0);
   stopModem();
 
@@ -146,9 +149,8 @@ TEST_F(Fault, CarrierDropsInTheMiddleOfAnUpload) {
 
 TEST_F(Fault, SecondServerOnAPortInUseShowsOnlyThePortMessage) {
   startModem(1, {"--call", "terminal", "--report", report()});
-  const pid_t first =
-      startServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\nwait 1500\n" +
-                  dumpText("Text3", "first") + "close\n");
+  const pid_t first = startServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\n" +
+                                  callJudged("terminal") + dumpText("Text3", "first") + "close\n");
   ASSERT_TRUE(modemReceived("atu3v1q0")) << "the first server did not start the line";
 
   // The same program directory, as a second start of the program would have.
@@ -189,7 +191,7 @@ TEST_P(ReadOnlyDirectory, KeepsTheMailAndSaysWhereItWent) {
   const std::string dir = dir_.string();
   const pid_t server = startServer(
       "click StartBtn\nwaitfor 20000 Text3 通信中\nrun /bin/chmod 555 " + dir +
-          "\nwaitfor 20000 Text3 TAVIXメールあり\nwait 1500\ndump Text3 " +
+          "\nwaitfor 20000 Text3 TAVIXメールあり\n" + callJudged("terminal") + "dump Text3 " +
           (out / "text3").string() + "\n" +
           (writableAgainAtExit ? "run /bin/chmod 755 " + dir + "\n" : "") + "close\n",
       words(kAsNobody), {"HOME=" + (dir_ / "home").string(), "XDG_DATA_HOME=" + data.string()});

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator at the keypad, and content the operator put on offer, against
 // the simulator's calls: every byte the server sends is checked there; the
 // status box and the bytes the modem received are checked here.
@@ -20,14 +21,14 @@ class Operator : public ServerRun, public ::testing::WithParamInterface<Operator
 
 TEST_P(Operator, DrivesTheCallWithTheKeys) {
   const OperatorRun& r = GetParam();
-  std::vector<std::string> args{"--report", (dir_ / "report").string()};
+  std::vector<std::string> args{"--report", report()};
   args.insert(args.end(), r.simulator.begin(), r.simulator.end());
   startModem(1, args);
   ASSERT_EQ(runServer("click StartBtn\n" + r.keys + dumpText("Text3", "text3") + "close\n"), 0);
   stopModem();
 
   const std::string call = r.simulator[1];
-  EXPECT_EQ(readFile(dir_ / "report"), call + " passed\n") << readFile(modemOutput());
+  EXPECT_EQ(readFile(report()), call + " passed\n") << readFile(modemOutput());
   EXPECT_EQ(shown("text3"), r.text3);
   const std::string sent = readFile(log());
   EXPECT_TRUE(sent.ends_with(r.lastSent)) << sent;
@@ -35,26 +36,30 @@ TEST_P(Operator, DrivesTheCallWithTheKeys) {
 
 INSTANTIATE_TEST_SUITE_P(Keypad, Operator,
                          ::testing::Values(
-                             // The call starts half a second after the modem answered the set-up
-                             // command; the dial rings out until the cut key stops it; the last
-                             // number then comes back with the redial key.
+                             // The operator dials once the simulator has begun the call (half a
+                             // second after it answered the set-up command); the dial rings out
+                             // until the cut key stops it; the last number then comes back with
+                             // the redial key.
                              OperatorRun{
                                  "DialsAndStopsTheDial",
                                  {"--call", "dial", "--number", "0312*#"},
-                                 "wait 2500\n"
+                                 "waitfile 20000 linesim.out call \"dial\"\n"
                                  "click NumBtn0\nclick NumBtn3\nclick NumBtn1\nclick NumBtn2\n"
                                  "click NumBtn10\nclick NumBtn11\nclick ConnBtn\n"
                                  "waitfor 3000 Text3 発信中\nwait 500\nclick CutBtn\n"
-                                 "waitfor 5000 Text3 NO CARRIER\nwait 1500\nclick ReDialBtn\n",
+                                 "waitfor 5000 Text3 NO CARRIER\n" +
+                                     callJudged("dial") + "click ReDialBtn\n",
                                  "0312*#\n",
                                  "atdv0312*#\rat"},
-                             // An ordinary voice ring: the operator answers after the caller is
-                             // shown and leaves the call as soon as it is connected.
+                             // An ordinary voice ring: the operator answers a while after the
+                             // caller is shown (the ring is left to the operator for half a
+                             // second) and leaves the call as soon as it is connected.
                              OperatorRun{"AnswersAndHangsUp",
                                          {"--call", "answer"},
                                          "waitfor 20000 Text3 0123456789\nwait 800\nclick ConnBtn\n"
                                          "waitfor 5000 Text3 通話中\nclick CutBtn\n"
-                                         "waitfor 8000 Text3 通話終了\nwait 1000\n",
+                                         "waitfor 8000 Text3 通話終了\n" +
+                                             callJudged("answer"),
                                          "通話終了\n",
                                          "ata\r+++ath\r"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -126,7 +131,7 @@ TEST_F(ServerRun, DroppedMelodiesAndImagesAreDownloadedPageByPage) {
       {12, 10, [](int x, int y) { return (x + 2 * y) % 5 == 0 || y == 9; }},
       {33, 8, [](int x, int y) { return x == 4 * y || x == 32 || (x + y) % 7 == 3; }},
   };
-  std::vector<std::string> args{"--call", "terminal", "--report", (dir_ / "report").string()};
+  std::vector<std::string> args{"--call", "terminal", "--report", report()};
   std::string script = "drop Text4";
   for (const char* melody : {"<MEL=T90CEG>", "<MEL=T120L4O5C>", "<MEL=T150R8DF>"}) {
     const fs::path file = dir_ / ("tune" + std::to_string(args.size()) + ".mmd");
@@ -144,12 +149,11 @@ TEST_F(ServerRun, DroppedMelodiesAndImagesAreDownloadedPageByPage) {
     args.insert(args.end(), {"--image", element.string()});
   }
   startModem(1, args);
-  ASSERT_EQ(
-      runServer(script + "\nclick StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\nwait 1500\n" +
-                dumpText("Text3", "text3") + "close\n"),
-      0);
+  ASSERT_EQ(runServer(script + "\nclick StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\n" +
+                      callJudged("terminal") + dumpText("Text3", "text3") + "close\n"),
+            0);
   stopModem();
-  EXPECT_EQ(readFile(dir_ / "report"), "terminal passed\n") << readFile(modemOutput());
+  EXPECT_EQ(readFile(report()), "terminal passed\n") << readFile(modemOutput());
   EXPECT_EQ(shown("text3"), "通信終了\nTAVIXメールあり\n");
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, auto-search and the files written at exit, with the simulated
 // modem answering commands.
 #include "server_run.h"
@@ -14,9 +15,11 @@ const std::string kStartThenSetup =
 
 TEST_F(ServerRun, StartButtonSendsStartThenSetupAndExitWritesStoreAndSettings) {
   startModem(1);
+  // Nothing follows the set-up command.
   const int status = runServer(
       "click StartBtn\n"
-      "wait 1500\n" +
+      "waitfile 10000 received.log #ps2=1\n"
+      "wait 1000\n" +
       dumpText("Text3", "text3") + dumpEnabled("StopBtn", "stop") + "close\n");
   ASSERT_EQ(status, 0);
   stopModem();
@@ -42,8 +45,10 @@ TEST_F(ServerRun, TerminationSignalClosesTheWindowAndWritesTheFiles) {
   for (int sig : {SIGTERM, SIGHUP}) {
     fs::remove(dir_ / "amp.dat");
     fs::remove(dir_ / "brellin.ini");
-    const pid_t pid = startServer("wait 60000\n");
-    std::this_thread::sleep_for(1500ms);
+    fs::remove(dump("ready"));
+    // The signal handling is in place before the script runs.
+    const pid_t pid = startServer(dumpEnabled("StartBtn", "ready") + "wait 60000\n");
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(dump("ready")); })) << "signal " << sig;
     ::kill(pid, sig);
     EXPECT_EQ(waitFor(pid, 10000ms), 0) << "signal " << sig;
     EXPECT_TRUE(fs::exists(dir_ / "amp.dat")) << "signal " << sig;
@@ -57,7 +62,7 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
   const int status = runServer(
       "click ScarchBtn\n"
       "waitfor 8000 Text3 QV-M7が見つかました\n"
-      "wait 1000\n" +
+      "waitfile 10000 received.log #ps2=1\n" +
       dumpText("Text3", "text3") + dumpText("ComNo", "comno") + dumpEnabled("StopBtn", "stop") +
       "close\n");
   ASSERT_EQ(status, 0);
@@ -73,7 +78,9 @@ TEST_F(ServerRun, AutoSearchSkipsMissingPortsAndStartsTheServerWhereTheModemAnsw
 
 TEST_F(ServerRun, KeyZeroOnAShownMailPlaysItsMelodyWithThePlayerOfTheSettings) {
   const fs::path player = dir_ / "player.sh";
-  writeFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+  // The arguments file appears whole, once the player has run.
+  writeFile(player,
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0.args\"\n");
   fs::permissions(player, fs::perms::owner_all);
   writeFile(dir_ / "brellin.ini",
             "\"at#sy1=40\"\r\n\"atu3v1q0\\v2#ps2=1\"\r\n1\r\n\"QV-M7\"\r\n"
@@ -82,8 +89,8 @@ TEST_F(ServerRun, KeyZeroOnAShownMailPlaysItsMelodyWithThePlayerOfTheSettings) {
   writeFile(
       dir_ / "amp.dat",
       " 0 \r\n 1 \r\n 5 \r\n 0 \r\n\"0311112222\",\"hi\",\"12/07 09:30\",\"<MEL=T120>C\",\"\"\r\n");
-  ASSERT_EQ(runServer("click DownBtn\nclick NumBtn0\nwait 500\n" + dumpText("Text3", "text3") +
-                      "close\n"),
+  ASSERT_EQ(runServer("click DownBtn\nclick NumBtn0\nwaitfile 10000 player.sh.args melody.mmd\n" +
+                      dumpText("Text3", "text3") + "close\n"),
             0);
 
   EXPECT_EQ(shown("text3"), "001:12/07 09:30 ♪\n0311112222\nhi");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real server binary, offscreen, against the line simulator on a
 // pseudo-terminal. Each test runs in a directory of its own, holding a copy
@@ -72,6 +73,25 @@ inline int waitFor(pid_t pid, std::chrono::milliseconds limit) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Polls `done` until it holds or `limit` has passed; whether it held. For
+// what another process does, in its own time.
+template <typename Pred>
+bool waitUntil(Pred done, std::chrono::milliseconds limit = 20000ms) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+// A script line that waits until the simulator has judged the call named
+// `call` (passed or failed) in report(), so the server stays up until the
+// call is over.
+inline std::string callJudged(const std::string& call) {
+  return "waitfile 30000 report " + call + "\n";
+}
+
 class ServerRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -105,8 +125,9 @@ class ServerRun : public ::testing::Test {
     argv.insert(argv.end(), extra.begin(), extra.end());
     link_ = dir_ / ("COM" + std::to_string(port));
     modem_ = spawn(argv, {}, modemOutput());
-    for (int i = 0; i < 150 && !fs::is_symlink(link_); ++i) std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(fs::is_symlink(link_)) << "the simulator did not link " << link_;
+    // The simulator links the port last, once it answers.
+    ASSERT_TRUE(waitUntil([&] { return fs::is_symlink(link_); }))
+        << "the simulator did not link " << link_ << ": " << readFile(modemOutput());
   }
 
   void stopModem() {
@@ -141,6 +162,8 @@ class ServerRun : public ::testing::Test {
   }
 
   fs::path log() const { return dir_ / "received.log"; }
+  // Where the simulator puts each call's verdict, given as its --report.
+  fs::path report() const { return dir_ / "report"; }
   // What the simulator printed: the dialogue of every call it played.
   fs::path modemOutput() const { return dir_ / "linesim.out"; }
   std::string shown(const char* dumpName) const { return readFile(dir_ / dumpName); }

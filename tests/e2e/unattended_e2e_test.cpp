@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server left alone on the simulated modem: a device that goes and
 // comes back, a hang-up the modem refuses, and the journal of the calls.
 // Nobody presses a key after the first 開始.

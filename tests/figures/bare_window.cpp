@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrix-bare-window: an empty top-level Qt window of a given client size,
 // the baseline that scripts/figures.sh sets the server's start-up time and
 // memory against. Test-only; never installed.

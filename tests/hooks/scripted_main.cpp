@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrix-server-scripted: the server built from the same sources with the
 // test-only automation attached (see test_script.cpp). Only the end-to-end
 // tests and the screenshot script use it; it is never installed.

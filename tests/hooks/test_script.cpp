@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "test_script.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
@@ -34,6 +36,9 @@ namespace {
 //                           a path holding blanks goes in double quotes
 //   wait MS                 let the event loop run for MS milliseconds
 //   waitfor MS NAME TEXT    wait up to MS ms until control NAME shows TEXT
+//   waitfile MS FILE TEXT   wait up to MS ms until FILE holds TEXT (UTF-8): what
+//                           another process, such as the line simulator, has
+//                           done; a relative FILE is in the script's directory
 //   dump NAME FILE          write the text control NAME shows to FILE (UTF-8)
 //   enabled NAME FILE       write 1 to FILE when control or menu item NAME is
 //                           enabled, else 0
@@ -52,8 +57,8 @@ namespace {
 // Failures are reported on standard error; the script carries on.
 class TestScript : public QObject {
  public:
-  TestScript(Form1Window& window, QStringList lines)
-      : QObject(&window), window_(window), lines_(std::move(lines)) {
+  TestScript(Form1Window& window, QStringList lines, QDir dir)
+      : QObject(&window), window_(window), lines_(std::move(lines)), dir_(std::move(dir)) {
     poll_.setInterval(20);
     connect(&poll_, &QTimer::timeout, this, [this] { step(); });
   }
@@ -97,6 +102,11 @@ class TestScript : public QObject {
       return w->windowTitle();
     }
     return {};
+  }
+
+  QString fileText(const QString& path) const {
+    QFile in(dir_.absoluteFilePath(path));
+    return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
   }
 
   void writeFlag(const QString& path, bool flag) {
@@ -161,10 +171,11 @@ class TestScript : public QObject {
         continue;
       }
       const QString cmd = w[0];
-      if (cmd == QLatin1String("waitfor") && w.size() >= 4) {
+      const bool inFile = cmd == QLatin1String("waitfile");
+      if ((inFile || cmd == QLatin1String("waitfor")) && w.size() >= 4) {
         if (!waiting_.isValid()) waiting_.start();
         const QString text = line.section(QLatin1Char(' '), 3, -1, QString::SectionSkipEmpty);
-        if (!shownText(w[2]).contains(text)) {
+        if (!(inFile ? fileText(w[2]) : shownText(w[2])).contains(text)) {
           if (waiting_.elapsed() < w[1].toLongLong()) {
             poll_.start();
             return;
@@ -247,6 +258,7 @@ class TestScript : public QObject {
 
   Form1Window& window_;
   QStringList lines_;
+  QDir dir_;
   qsizetype next_ = 0;
   QTimer poll_;
   QElapsedTimer waiting_;
@@ -263,7 +275,8 @@ void startTestScriptIfAsked(Form1Window& window) {
     return;
   }
   // Owned by the window, so it lives exactly as long as there is a window to drive.
-  auto* script = new TestScript(window, QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')));
+  auto* script = new TestScript(window, QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')),
+                                QFileInfo(scriptPath).absoluteDir());
   script->start();
 }
 

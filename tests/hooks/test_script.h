@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test-only automation of the real window (see test_script.cpp).
 #include "qt/form1_window.h"

@@ -1,6 +1,7 @@
 # Installs the build into a fresh PREFIX and checks what arrives there:
-# exactly the programs, the desktop entry, the icons, the manual pages and
-# the guide, each in a usable form. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P this
+# exactly the programs, the desktop entry and its metadata, the icons, the
+# manual pages, the guide and the package's copyright and changelog, each in
+# a usable form. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P this
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -12,14 +13,17 @@ set(sizes 16 22 24 32 48 64 128 256)
 set(expected
   bin/ondrix-linesim
   bin/ondrix-server
-  share/applications/ondrix-server.desktop
+  share/applications/org.example.ondrix.server.desktop
+  share/doc/ondrix-server/changelog.gz
+  share/doc/ondrix-server/copyright
   share/doc/ondrix-server/guide.md
   share/doc/ondrix-server/images/about.png
   share/doc/ondrix-server/images/main.png
   share/doc/ondrix-server/images/preview.png
   share/icons/hicolor/scalable/apps/ondrix-server.svg
   share/man/man1/ondrix-linesim.1.gz
-  share/man/man1/ondrix-server.1.gz)
+  share/man/man1/ondrix-server.1.gz
+  share/metainfo/org.example.ondrix.server.metainfo.xml)
 foreach(size IN LISTS sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/ondrix-server.png)
 endforeach()
@@ -63,15 +67,15 @@ foreach(size IN LISTS sizes)
   endif()
 endforeach()
 
-foreach(page ondrix-server ondrix-linesim)
-  magic(share/man/man1/${page}.1.gz 2 m)
+foreach(path man/man1/ondrix-server.1.gz man/man1/ondrix-linesim.1.gz doc/ondrix-server/changelog.gz)
+  magic(share/${path} 2 m)
   if(NOT m STREQUAL "1f8b")
-    message(FATAL_ERROR "${page}.1.gz is not gzip data")
+    message(FATAL_ERROR "${path} is not gzip data")
   endif()
 endforeach()
 
 # The desktop entry is valid, and its command and icon are the installed ones.
-set(entry ${PREFIX}/share/applications/ondrix-server.desktop)
+set(entry ${PREFIX}/share/applications/org.example.ondrix.server.desktop)
 find_program(VALIDATE desktop-file-validate REQUIRED)
 execute_process(COMMAND ${VALIDATE} ${entry} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "")

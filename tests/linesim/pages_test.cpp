@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages a terminal expects, composed from the offered entries.
 #include <gmock/gmock.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calls played against small fakes of the server, on a simulated clock.
 #include "player.h"
 

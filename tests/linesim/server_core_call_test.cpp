@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's calls against the server's own handlers, tick by tick on
 // a simulated clock: the offer pages, which the end-to-end tests cannot set
 // up, are checked byte for byte here.

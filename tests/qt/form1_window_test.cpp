@@ -1,15 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window, offscreen, on a Form1 wired to fakes.
 #include "qt/form1_window.h"
-#include "qt/widget_text.h"
 
 #include <gmock/gmock.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QFontInfo>
-#include <QInputMethodEvent>
-#include <functional>
 #include <QFontMetrics>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,9 +16,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <functional>
 
 #include "form1_harness.h"
 #include "qt/qt_text.h"
+#include "qt/widget_text.h"
 
 namespace ondrix {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the toolkit does for the operator's features: file drops, the
 // preview window, the about box, the File menu, the player, the wiring.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal for driving the real serial line in tests: the line
 // opens the slave end (through a COMn link), the test plays the modem on the
@@ -25,8 +26,10 @@ inline void pumpFor(int ms) {
 }
 
 // Runs the event loop until `done()` or the deadline; false on the deadline.
+// The deadline only bounds a failing test, so it is far beyond what a
+// loaded machine needs.
 template <typename Pred>
-bool pumpUntil(Pred done, int timeoutMs = 2000) {
+bool pumpUntil(Pred done, int timeoutMs = 10000) {
   QElapsedTimer clock;
   clock.start();
   while (!done()) {
@@ -72,7 +75,7 @@ class Pty {
   // What the line wrote: everything that arrives within `ms`, or until
   // `expected` bytes have come. The event loop runs meanwhile, so bytes the
   // line still holds are written out.
-  QByteArray receive(qsizetype expected, int ms = 1000) {
+  QByteArray receive(qsizetype expected, int ms = 10000) {
     QByteArray got;
     QElapsedTimer clock;
     clock.start();

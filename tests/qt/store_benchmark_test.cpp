@@ -1,13 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the cost of storing a mail into a full store on the real file
 // system, next to one plain write of the same bytes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 #include "fakes.h"
 #include "qt/qt_files.h"
@@ -49,8 +50,7 @@ TEST(StoreBenchmark, FullStoreOfLargestImages) {
   for (int run = 0; run < 11; ++run) {
     QElapsedTimer t;
     t.start();
-    f.StoreReceivedMail(u"こんにちは、テストのメールです。", u"<MEL=T120,C4D4E4F4G4A4B4C5>",
-                        image);
+    f.StoreReceivedMail(u"こんにちは、テストのメールです。", u"<MEL=T120,C4D4E4F4G4A4B4C5>", image);
     store.push_back(t.nsecsElapsed() / 1e6);
 
     QFile amp(dir.filePath("amp.dat")), bmp(dir.filePath("Image.bmp")),
@@ -73,15 +73,17 @@ TEST(StoreBenchmark, FullStoreOfLargestImages) {
     ::fsync(out.handle());
     out.close();
     synced.push_back(t.nsecsElapsed() / 1e6);
-    if (run == 0) std::printf("[ benchmark ] bytes written per stored mail: %lld\n",
-                              static_cast<long long>(bytes.size()));
+    if (run == 0)
+      std::printf("[ benchmark ] bytes written per stored mail: %lld\n",
+                  static_cast<long long>(bytes.size()));
   }
   const double s = median(store), p = median(plain), y = median(synced);
-  std::printf("[ benchmark ] StoreReceivedMail, full store of 96x96 images: %.3f ms (median of 11)\n", s);
-  std::printf("[ benchmark ] one plain write of the same bytes:            %.3f ms (ratio %.2f)\n", p,
-              s / p);
-  std::printf("[ benchmark ] one plain write of the same bytes, synced:    %.3f ms (ratio %.2f)\n", y,
-              s / y);
+  std::printf(
+      "[ benchmark ] StoreReceivedMail, full store of 96x96 images: %.3f ms (median of 11)\n", s);
+  std::printf("[ benchmark ] one plain write of the same bytes:            %.3f ms (ratio %.2f)\n",
+              p, s / p);
+  std::printf("[ benchmark ] one plain write of the same bytes, synced:    %.3f ms (ratio %.2f)\n",
+              y, s / y);
   EXPECT_EQ(f.MailStore.MailImage[1], image);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -29,10 +30,9 @@ class StoreFilesTest : public ::testing::Test {
 };
 
 TEST_F(StoreFilesTest, SettingsFileBytes) {
-  FileIOModule1 m;
-  Text comNo = u"1";
-  LoadSettings(files, app + u"\\brellin.ini", m, comNo);  // no file: defaults
-  SaveSettings(files, app + u"\\brellin.ini", m, u" 3");
+  // No file: the defaults.
+  const LoadedSettings loaded = LoadSettings(files, app + u"\\brellin.ini");
+  SaveSettings(files, app + u"\\brellin.ini", loaded.settings, u" 3");
   EXPECT_EQ(fileBytes("brellin.ini"),
             QByteArray("\"at#sy1=40\"\r\n\"atu3v1q0\\v2#ps2=1\"\r\n3\r\n\"QV-M7\"\r\n"
                        "\"\",\"\",\"0\"\r\n\"\"\r\n"));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a terminal expects to receive, written out from the dialogue's own
 // texts (not from the server's code), for byte-exact checks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plays a call through the poll loop one tick per step and checks every byte
 // the server writes in each tick.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fakes of the platform interfaces, for driving handlers in tests.
 #include <deque>

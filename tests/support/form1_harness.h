@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Form1 wired to fakes, for driving handlers in tests.
-#include "state/form1.h"
 #include "fakes.h"
+#include "state/form1.h"
 
 namespace ondrix {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a TAVIX terminal sends and what it expects back, as bytes on the line
 // (CP932). The pages are composed from the fixed page texts and from the

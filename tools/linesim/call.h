@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scripted calls: what the modem and the calling party send, and every byte
 // the server must send back, step by step.

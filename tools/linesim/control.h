@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The control channel of a running simulator: a UNIX socket next to its COMn
 // link. A client asks for a call; the simulator plays it on its line and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line carries CP932: the simulator builds its texts in UTF-8 and turns
 // them into the bytes a terminal sends and expects; bytes are shown back

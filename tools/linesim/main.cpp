@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrix-linesim: plays the modem on a pseudo-terminal linked as COMn in the
 // server's program directory, so the server runs without hardware; plays
 // scripted calls through that modem and checks what the server answers.
@@ -306,6 +307,11 @@ class Simulator {
       turn();
       flushOut(pty_.masterFd(), out_);
     }
+    // What the server sent before the stop is logged, answered or not.
+    for (ssize_t n; (n = ::read(pty_.masterFd(), buf, sizeof buf)) > 0;) {
+      if (log_.is_open()) log_.write(buf, n);
+    }
+    log_.flush();
     if (player_ && player_->running()) {
       finishCall("the simulator was stopped during the call");
     }
@@ -335,8 +341,14 @@ class Simulator {
       log_.write(in.data(), static_cast<std::streamsize>(in.size()));
       log_.flush();
     }
+    // Time passes before the bytes are heard, as the player's own tests
+    // play it: a step whose time ran out while this process was not
+    // scheduled ends first (a quiet step is not failed by a reply that came
+    // after it).
+    const Millis now = nowMs();
+    if (player_ && player_->running()) out_ += player_->tick(now);
     if (player_ && player_->running()) {
-      out_ += player_->receive(in, nowMs());
+      out_ += player_->receive(in, now);
     } else {
       out_ += modem_.receive(in);
     }
@@ -607,7 +619,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   linesim::PtyLink pty;
-  if (!pty.create(opt.dir, opt.port, error)) {
+  if (!pty.create(error)) {
     std::fprintf(stderr, "ondrix-linesim: %s\n", error.c_str());
     return 1;
   }
@@ -623,6 +635,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!sim.queueOwnCalls()) return 2;
+  // Last: from here on whatever the server sends is answered.
+  if (!pty.link(opt.dir, opt.port, error)) {
+    std::fprintf(stderr, "ondrix-linesim: %s\n", error.c_str());
+    ::close(control);
+    ::unlink(controlPath.c_str());
+    return 1;
+  }
   std::printf("ondrix-linesim: modem \"%s\" on %s -> %s; calls: %s\n", opt.modem.model.c_str(),
               pty.linkPath().c_str(), pty.slavePath().c_str(), controlPath.c_str());
   std::fflush(stdout);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modem as the server sees it: command lines in, echo and result lines
 // out. Pure logic on bytes, so the simulator's loop only moves data.

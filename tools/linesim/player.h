@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plays one scripted call on the line: sends the modem's and the caller's
 // bytes, checks every byte the server sends, and says what happens.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pty_link.h"
 
 #include <fcntl.h>
@@ -35,9 +36,7 @@ PtyLink::~PtyLink() {
   if (master_ >= 0) ::close(master_);
 }
 
-bool PtyLink::create(const std::string& dir, int port, std::string& error) {
-  dir_ = dir;
-  port_ = port;
+bool PtyLink::create(std::string& error) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0) {
     error = errnoText("posix_openpt");
@@ -68,7 +67,12 @@ bool PtyLink::create(const std::string& dir, int port, std::string& error) {
   }
   const int flags = ::fcntl(master_, F_GETFL);
   ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  return true;
+}
 
+bool PtyLink::link(const std::string& dir, int port, std::string& error) {
+  dir_ = dir;
+  port_ = port;
   const std::string link = dir + "/COM" + std::to_string(port);
   struct stat st {};
   if (::lstat(link.c_str(), &st) == 0) {
@@ -109,6 +113,6 @@ void PtyLink::unplug() {
   slaveHold_ = master_ = -1;
 }
 
-bool PtyLink::replug(std::string& error) { return create(dir_, port_, error); }
+bool PtyLink::replug(std::string& error) { return create(error) && link(dir_, port_, error); }
 
 }  // namespace linesim

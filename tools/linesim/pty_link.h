@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal whose slave side is published as "COMn" in the server's
 // program directory, so the server opens it like a serial port.
@@ -12,11 +13,13 @@ class PtyLink {
   PtyLink(const PtyLink&) = delete;
   PtyLink& operator=(const PtyLink&) = delete;
 
-  // Creates the pseudo-terminal and the link `dir`/COM<port>. A link left
-  // by an earlier simulator (to a pseudo-terminal, or dangling) is replaced;
-  // anything else of that name is left alone and the call fails. On failure
-  // `error` says why.
-  bool create(const std::string& dir, int port, std::string& error);
+  // Creates the pseudo-terminal, as yet unnamed. On failure `error` says why.
+  bool create(std::string& error);
+  // Links it as `dir`/COM<port>. Whoever waits for the link takes it as the
+  // sign that the simulator answers, so this comes last in its start-up. A
+  // link left by an earlier simulator (to a pseudo-terminal, or dangling) is
+  // replaced; anything else of that name is left alone and the call fails.
+  bool link(const std::string& dir, int port, std::string& error);
   // Removes the link if it still points at this pseudo-terminal (or at
   // nothing, while unplugged).
   void removeLink();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The fixed texts of a TAVIX terminal call, as UTF-8; they go on the line
 // in CP932 (see cp932.h).
