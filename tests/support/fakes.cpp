@@ -137,6 +137,8 @@ std::optional<std::int64_t> FakeFiles::appendBytes(const Text& path, const Bytes
   texts_.erase(k);
   Bytes& file = bytes_[k];
   file.insert(file.end(), bytes.begin(), bytes.end());
+  ++appends_;
+  lastAppended_ = bytes;
   return static_cast<std::int64_t>(file.size());
 }
 

@@ -133,6 +133,9 @@ class FakeFiles : public Files {
       readOnlyDirs_.erase(key(dir) + "/");
     }
   }
+  // How many appends succeeded, and the bytes of the last one.
+  std::size_t appendCount() const { return appends_; }
+  const Bytes& lastAppended() const { return lastAppended_; }
   // Order in which files were written (normalised paths).
   const std::vector<std::string>& writeLog() const { return writeLog_; }
   const std::vector<Text>& currentDirectories() const { return currentDirs_; }
@@ -147,6 +150,8 @@ class FakeFiles : public Files {
   Text programDir_ = u"/opt/ondrix";
   Text fallbackDir_;
   std::set<std::string> readOnlyDirs_;
+  std::size_t appends_ = 0;
+  Bytes lastAppended_;
   bool failWrites_ = false;
   bool refuses(const std::string& key) const;
 };
