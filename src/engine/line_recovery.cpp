@@ -136,7 +136,7 @@ Text Form1::recoveryNotice(CallFault fault) {
     case CallFault::NoInput:
       return Text(status::kNoInputEnded);
     case CallFault::NoReply:
-      return Text(status::kNoReplyRestarted);
+      return Text(status::kNoReplyReset);
     default:
       return {};  // the operator did it, or another call took over
   }

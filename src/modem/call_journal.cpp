@@ -65,7 +65,7 @@ TextView faultWords(CallFault fault) {
     case CallFault::NoInput:
       return u"no input for ten minutes, ended";
     case CallFault::NoReply:
-      return u"no reply from the modem, restarted";
+      return u"no reply from the modem, line reset";
     case CallFault::Stopped:
       return u"server stopped";
     case CallFault::NewRing:

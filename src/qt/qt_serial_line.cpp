@@ -115,7 +115,10 @@ QString QtSerialLine::devicePath() const {
 bool QtSerialLine::open() {
   if (serial_.isOpen()) return true;
   const QString path = devicePath();
-  if (path.isEmpty()) return false;
+  // A device that is not there (an adapter pulled, behind a dangling link)
+  // fails at once, without the lock files and the settings an open costs:
+  // the line's recovery asks again every few seconds from the poll tick.
+  if (path.isEmpty() || !QFileInfo::exists(path)) return false;
   serial_.setPortName(path);
   // Speed, framing and handshake are the device's own: the modem was set up
   // for them, and nothing here ever sets them. The serial library applies

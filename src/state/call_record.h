@@ -22,7 +22,7 @@ enum class CallFault : std::int8_t {
   HangupRecovered,  // the hang-up was not confirmed and was tried again
   HangupRestarted,  // ... three times in vain: the modem was started again
   NoInput,          // on-line without any input for ten minutes
-  NoReply,          // the modem did not reply for ten minutes
+  NoReply,          // the modem did not reply for ten minutes: line reset
   Stopped,          // the operator stopped the server or closed the window
   NewRing,          // a new call rang before this one had ended
 };

@@ -40,8 +40,9 @@ inline constexpr TextView kHangupRestarted = u"切断できないため、モデ
 // A call without any input for ten minutes is ended, and was.
 inline constexpr TextView kNoInputEnding = u"無通信が10分続いたため切断します";
 inline constexpr TextView kNoInputEnded = u"無通信が10分続いたため切断しました";
-// The modem left a command or an answered call without reply.
-inline constexpr TextView kNoReplyRestarted = u"モデムの応答がないため、モデムを再設定しました";
+// The modem left a command or an answered call without reply; the line was
+// brought back to waiting for calls.
+inline constexpr TextView kNoReplyReset = u"モデムの応答がないため、待受けに戻しました";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
 
 // Port, start and commands.
