@@ -1,3 +1,4 @@
+// The server's start, shared by the shipped program and its test build.
 #include "app/server_app.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include "qt/qt_files.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_timer.h"
+#include "qt/qt_translations.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -52,6 +54,9 @@ void closeOnTerminate(QWidget& window) {
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
+  // Before any widget exists, so every dialog and menu of Qt's own is built
+  // with the Japanese texts; without the file they stay English.
+  installJapaneseQtTexts();
 
   QtFiles files;
   QtSerialLine serial(files.programDirectory());

@@ -49,6 +49,8 @@ class Form1Window : public QMainWindow {
     refresh();
   }
   QPushButton* addButton(const char* name, const Text& caption, const QRect& rect);
+  // Accessible names, tooltips and the Tab order, once every control exists.
+  void nameControls();
   QAction* addMenuItem(QMenu* menu, const char* name, const Text& caption);
   bool comNoKey(QKeyEvent* key);
   // Drag and drop of files onto Text4 or Image1; the drop goes to its handler.

@@ -1,3 +1,5 @@
+// Desktop services through Qt: dialogs, message box, help viewer, player,
+// and the operator's windows besides the main one.
 #include "qt/qt_desktop.h"
 
 #include <QDesktopServices>
@@ -54,9 +56,12 @@ void QtDesktop::messageBox(const Text& message) {
 std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool save) {
   QFileDialog dialog(owner_.data(), toQString(setup.title));
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
+  // Qt's own dialog speaks the Japanese of the installed translations; a
+  // desktop's dialog would follow the session's locale instead.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode((setup.flags & kFlagFileMustExist) != 0 ? QFileDialog::ExistingFile
-                                                            : QFileDialog::AnyFile);
+                                                             : QFileDialog::AnyFile);
   // A save replaces the chosen file without asking unless the caller asks.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, (setup.flags & kFlagOverwritePrompt) == 0);
   const QStringList filters = qtNameFilters(setup.filter);

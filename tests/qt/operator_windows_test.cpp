@@ -4,12 +4,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include "fakes.h"
@@ -29,6 +34,7 @@
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
+#include "qt/qt_translations.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -146,8 +152,17 @@ TEST_F(OperatorWindowTest, FileMenuEnablesTheSaveItemsOfTheMailShownWhenOpened) 
 // Every key and item reaches its handler; each row shows one effect of it.
 TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
   form.LineState = LineStateCode::Idle;
-  for (const char* key : {"NumBtn0", "NumBtn3", "NumBtn10", "NumBtn11"}) {
-    widget<QPushButton>(key)->click();
+  // Clicked, or pressed with Return or Enter as when they have the focus.
+  const std::pair<const char*, int> keys[] = {
+      {"NumBtn0", 0}, {"NumBtn3", Qt::Key_Return}, {"NumBtn10", Qt::Key_Enter}, {"NumBtn11", 0}};
+  for (const auto& [key, press] : keys) {
+    if (press == 0) {
+      widget<QPushButton>(key)->click();
+      continue;
+    }
+    QKeyEvent event(QEvent::KeyPress, press,
+                    press == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QApplication::sendEvent(widget(key), &event);
   }
   EXPECT_EQ(widget<QPlainTextEdit>("Text3")->toPlainText(), QStringLiteral("03*#\n"));
   widget<QPushButton>("ConnBtn")->click();
@@ -269,8 +284,13 @@ TEST_F(DesktopWindowsTest, AboutBoxDisablesTheMainWindowUntilClosedEitherWay) {
       ASSERT_NE(w, nullptr) << name;
       EXPECT_EQ(w->property("text").toString(), text) << name;
     }
-    EXPECT_EQ(about->findChild<QWidget*>(QStringLiteral("Command1"))->geometry(),
-              QRect(56, 96, 97, 25));
+    QWidget* ok = about->findChild<QWidget*>(QStringLiteral("Command1"));
+    EXPECT_EQ(ok->geometry(), QRect(56, 96, 97, 25));
+    // Drawn in a Japanese monospace face: each full-width letter as wide as
+    // a kanji, not shrunk to "OK".
+    const QFontMetrics okFace(ok->font());
+    EXPECT_EQ(okFace.horizontalAdvance(QChar(u'Ｏ')), okFace.horizontalAdvance(QChar(u'通')))
+        << qPrintable(QFontInfo(ok->font()).family());
     EXPECT_EQ(about->frameGeometry().topLeft(),
               centred(owner.frameGeometry(), about->frameGeometry().size()));
 
@@ -321,6 +341,27 @@ TEST(DesktopDialogs, TitleFilterAndModeAsSetAndTheChosenPathOrNothing) {
   }
 }
 
+// Qt's texts follow the installed translations whatever the locale; a
+// missing file leaves them English and stops nothing.
+TEST(DesktopDialogs, SpeakJapaneseOnceQtsTranslationsAreInstalled) {
+  EXPECT_EQ(installJapaneseQtTexts(QStringLiteral("/nonexistent")), nullptr);
+  const std::unique_ptr<QTranslator> translator(installJapaneseQtTexts());
+  ASSERT_NE(translator, nullptr) << "Qt's Japanese translations are not installed";
+  QString cancel = QStringLiteral("<no dialog of Qt's own>");
+  QTimer::singleShot(0, [&] {
+    auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (d == nullptr) return;
+    if (auto* box = d->findChild<QDialogButtonBox*>()) {
+      cancel = box->button(QDialogButtonBox::Cancel)->text();
+    }
+    d->reject();
+  });
+  QtDesktop desktop;
+  EXPECT_EQ(desktop.saveFileDialog({u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4}),
+            std::nullopt);
+  EXPECT_EQ(cancel, QStringLiteral(u"キャンセル"));
+}
+
 // A player that records its arguments, one a line, next to itself.
 TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
   QTemporaryDir dir;
@@ -329,7 +370,8 @@ TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
   QFile script(player);
   ASSERT_TRUE(script.open(QIODevice::WriteOnly));
   script.write(
-      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\"\n"
+      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
+      "\"$0.tmp\"\n"
       "mv \"$0.tmp\" \"" +
       record.toUtf8() + "\"\n");
   script.close();
