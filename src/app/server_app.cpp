@@ -68,6 +68,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   Form1 form({serial, timer1, timer2, clock, files, desktop});
   Form1Window window(form);
   desktop.setOwner(&window);
+  desktop.setPictureBox(window.pictureBox());
 
   // Every event the core handles is followed by a refresh of the widgets.
   timer1.setOnTick([&] {

@@ -34,6 +34,11 @@ class Desktop {
   // window, without waiting. False when it could not be started.
   virtual bool startProgram(const Text& commandLine, const Text& argument) = 0;
 
+  // Loads the bitmap file into the main window's picture box Image1, which
+  // shows it from then on; an empty path clears the box. False when the box
+  // cannot show the file: it is then empty.
+  virtual bool showPicture(const Text& bitmapPath) = 0;
+
   // The preview window Form2: shows the bitmap file at its natural size,
   // centred over the main window; one window, reused.
   virtual void showPreview(const Text& bitmapPath) = 0;

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QImage>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
@@ -93,6 +94,22 @@ bool QtDesktop::startProgram(const Text& commandLine, const Text& argument) {
   const QString program = arguments.takeFirst();
   arguments << QtFiles::nativePath(argument);
   return QProcess::startDetached(program, arguments);
+}
+
+bool QtDesktop::showPicture(const Text& bitmapPath) {
+  QImage picture;
+  // Read through QImage: a pixmap loaded by name is cached by name, second
+  // and size, which would show the old picture of a file rewritten within
+  // the same second.
+  if (!bitmapPath.empty()) picture.load(QtFiles::nativePath(bitmapPath));
+  if (pictureBox_ != nullptr) {
+    if (picture.isNull()) {
+      pictureBox_->clear();
+    } else {
+      pictureBox_->setPixmap(QPixmap::fromImage(picture));
+    }
+  }
+  return bitmapPath.empty() || !picture.isNull();
 }
 
 void QtDesktop::showPreview(const Text& bitmapPath) {

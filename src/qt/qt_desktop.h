@@ -1,5 +1,6 @@
 #pragma once
 // Desktop services of the real desktop.
+#include <QLabel>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -24,11 +25,15 @@ class QtDesktop : public Desktop {
 
   // Dialogs and windows are placed over `owner` once it is set.
   void setOwner(QWidget* owner) { owner_ = owner; }
+  // The main window's picture box Image1; without one, showPicture only
+  // tells whether the picture could be shown.
+  void setPictureBox(QLabel* box) { pictureBox_ = box; }
   void messageBox(const Text& message) override;
   std::optional<Text> openFileDialog(const FileDialogSetup& setup) override;
   std::optional<Text> saveFileDialog(const FileDialogSetup& setup) override;
   void openHelp(const Text& path) override;
   bool startProgram(const Text& commandLine, const Text& argument) override;
+  bool showPicture(const Text& bitmapPath) override;
   void showPreview(const Text& bitmapPath) override;
   void showAbout() override;
 
@@ -40,6 +45,7 @@ class QtDesktop : public Desktop {
   std::optional<Text> fileDialog(const FileDialogSetup& setup, bool save);
 
   QPointer<QWidget> owner_;
+  QPointer<QLabel> pictureBox_;
   QPointer<Form2Window> form2_;
   QPointer<FormHelpWindow> formHelp_;
 };

@@ -129,6 +129,7 @@ TEST(TransferFiles, LoadDialogs) {
                         {"melody cancelled", true, std::nullopt, false},
                         {"16 x 16 image", false, u"/m/small.bmp", true},
                         {"120 x 50 image", false, u"/m/wide.bmp", false},
+                        {"image the box cannot show", false, u"/m/blank.bmp", false},
                         {"image cancelled", false, std::nullopt, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -137,6 +138,8 @@ TEST(TransferFiles, LoadDialogs) {
     t.files.writeText(u"/m/bad.mmd", u"<mel=T100>ab\r\n");
     t.bitmap(u"/m/small.bmp", 16, 16);
     t.bitmap(u"/m/wide.bmp", 120, 50);
+    t.bitmap(u"/m/blank.bmp", 16, 16);
+    t.desktop.unshowablePictures = {u"/m/blank.bmp"};
     auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
     auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
     pool = {u"old0", u"old1"};
@@ -153,7 +156,10 @@ TEST(TransferFiles, LoadDialogs) {
       EXPECT_EQ(t.f.Text4.text, c.loads ? kNote : u"");
     } else {
       EXPECT_EQ(t.f.Image1.picturePath, c.loads ? *c.chosen : u"");
-      EXPECT_EQ(t.f.Image1.loads, 2u);
+      // The box was last given the picture, or emptied.
+      ASSERT_FALSE(t.desktop.pictures.empty());
+      EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
+      EXPECT_EQ(t.f.Image1.loads, 1u + t.desktop.pictures.size());
     }
   }
 }
@@ -164,8 +170,9 @@ std::vector<Text> numbered(const char16_t* ext, int n) {
   return paths;
 }
 
-// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, names with
-// "dir" are folders, every other ".mmd"/".bmp" file is good.
+// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, "blank.bmp"
+// a bitmap the picture box cannot show, names with "dir" are folders, every
+// other ".mmd"/".bmp" file is good.
 TEST(TransferFiles, Drops) {
   struct Case {
     const char* name;
@@ -188,6 +195,7 @@ TEST(TransferFiles, Drops) {
        {u"/d/A.BMP", u"/d/f1.mmd", u"/d/dir.bmp", u"/d/f2.bmp"},
        {u"/d/A.BMP", u"/d/f2.bmp"}},
       {"too wide image", false, {u"/d/f1.bmp", u"/d/wide.bmp"}, {}},
+      {"image the box cannot show", false, {u"/d/f1.bmp", u"/d/blank.bmp", u"/d/f2.bmp"}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -204,6 +212,7 @@ TEST(TransferFiles, Drops) {
         t.bitmap(p, ++size, 8);
       }
     }
+    t.desktop.unshowablePictures = {u"/d/blank.bmp"};
     auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
     auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
     pool = {u"old0", u"old1", u"old2"};
@@ -223,6 +232,8 @@ TEST(TransferFiles, Drops) {
       EXPECT_EQ(t.f.Text4.text, want.empty() ? u"" : kNote);
     } else {
       EXPECT_EQ(t.f.Image1.picturePath, want.empty() ? u"" : c.taken.back());
+      ASSERT_FALSE(t.desktop.pictures.empty());
+      EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
     }
   }
 }

@@ -36,6 +36,7 @@
 #include "qt/qt_text.h"
 #include "qt/qt_translations.h"
 #include "state/form1.h"
+#include "store/codecs.h"
 
 namespace ondrix {
 namespace {
@@ -67,6 +68,15 @@ bool dropFiles(QWidget* target, const QList<QUrl>& urls) {
   return drop.isAccepted();
 }
 
+// The fakes' desktop, but pictures go to the real picture box.
+struct WindowDesktop : FakeDesktop {
+  QtDesktop real;
+  bool showPicture(const Text& bitmapPath) override {
+    FakeDesktop::showPicture(bitmapPath);
+    return real.showPicture(bitmapPath);
+  }
+};
+
 // The main window on a Form1 with real files in a temporary directory.
 struct OperatorWindowTest : ::testing::Test {
   QTemporaryDir dir;
@@ -74,13 +84,14 @@ struct OperatorWindowTest : ::testing::Test {
   FakeTimer timer1, timer2;
   FakeClock clock;
   QtFiles files{toText(dir.path())};
-  FakeDesktop desktop;
+  WindowDesktop desktop;
   Form1 form{{serial, timer1, timer2, clock, files, desktop}};
   std::unique_ptr<Form1Window> window;
 
   void SetUp() override {
     form.Form_Load();
     window = std::make_unique<Form1Window>(form);
+    desktop.real.setPictureBox(window->pictureBox());
   }
   template <typename W = QWidget>
   W* widget(const char* name) {
@@ -119,6 +130,28 @@ TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
   // The picture box shows the last bitmap taken.
   EXPECT_EQ(shown(widget<QLabel>("Image1")),
             picture(12, 8, 3).convertToFormat(QImage::Format_RGB32));
+
+  // Bitmaps the codec takes but the box cannot show withdraw the offer.
+  struct {
+    const char* what;
+    int at;
+    char byte;
+  } const unshowable[] = {{"signature not BM", 0, 'X'}, {"no bits per pixel", 28, 0}};
+  for (const auto& u : unshowable) {
+    SCOPED_TRACE(u.what);
+    ASSERT_TRUE(dropFiles(widget("Image1"), images));
+    QFile bmp(images[1].toLocalFile());
+    ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
+    QByteArray bytes = bmp.readAll();
+    bytes[u.at] = u.byte;
+    const QString path = file(QStringLiteral("bad.bmp"), bytes);
+    Text element;
+    ASSERT_TRUE(LoadImageFile(files, toText(path), element)) << "the codec takes it";
+    ASSERT_TRUE(dropFiles(widget("Image1"), {images[0], QUrl::fromLocalFile(path)}));
+    EXPECT_EQ(form.ImageCount, 0);
+    EXPECT_TRUE(form.ImagePool[0].empty());
+    EXPECT_TRUE(widget<QLabel>("Image1")->pixmap().isNull());
+  }
 
   // Only local files are taken; a drag without any is refused.
   EXPECT_FALSE(dropFiles(widget("Text4"), {QUrl(QStringLiteral("https://example.org/x.mmd"))}));
@@ -370,8 +403,7 @@ TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
   QFile script(player);
   ASSERT_TRUE(script.open(QIODevice::WriteOnly));
   script.write(
-      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
-      "\"$0.tmp\"\n"
+      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\"\n"
       "mv \"$0.tmp\" \"" +
       record.toUtf8() + "\"\n");
   script.close();

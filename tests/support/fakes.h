@@ -151,6 +151,10 @@ class FakeDesktop : public Desktop {
     started.push_back({commandLine, argument});
     return startSucceeds;
   }
+  bool showPicture(const Text& bitmapPath) override {
+    pictures.push_back(bitmapPath);
+    return unshowablePictures.count(bitmapPath) == 0;
+  }
   void showPreview(const Text& bitmapPath) override { previews.push_back(bitmapPath); }
   void showAbout() override { ++aboutShown; }
 
@@ -163,6 +167,9 @@ class FakeDesktop : public Desktop {
   std::vector<Text> helpOpened;
   std::vector<std::pair<Text, Text>> started;
   bool startSucceeds = true;
+  // Every path given to the picture box; those in the set it cannot show.
+  std::vector<Text> pictures;
+  std::set<Text> unshowablePictures;
   std::vector<Text> previews;
   int aboutShown = 0;
 
