@@ -63,7 +63,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtTimer timer1;
   QtTimer timer2;
   QtClock clock;
-  QtDesktop desktop;
+  QtDesktop desktop(&files);
 
   Form1 form({serial, timer1, timer2, clock, files, desktop});
   Form1Window window(form);

@@ -11,6 +11,7 @@ namespace ondrix {
 
 class Form2Window;
 class FormHelpWindow;
+class QtFiles;
 
 // Qt's name filters for a dialog filter "description|pattern[|...]": one
 // "description (patterns)" per pair, the patterns separated by blanks.
@@ -18,7 +19,9 @@ QStringList qtNameFilters(const Text& filter);
 
 class QtDesktop : public Desktop {
  public:
-  QtDesktop() = default;
+  // The program's own files ("...\melody.mmd") are found through `files`;
+  // without it every path is taken as a native path.
+  explicit QtDesktop(const QtFiles* files = nullptr) : files_(files) {}
   ~QtDesktop() override;
   QtDesktop(const QtDesktop&) = delete;
   QtDesktop& operator=(const QtDesktop&) = delete;
@@ -43,7 +46,9 @@ class QtDesktop : public Desktop {
 
  private:
   std::optional<Text> fileDialog(const FileDialogSetup& setup, bool save);
+  QString nativePath(const Text& path) const;
 
+  const QtFiles* files_ = nullptr;
   QPointer<QWidget> owner_;
   QPointer<QLabel> pictureBox_;
   QPointer<Form2Window> form2_;

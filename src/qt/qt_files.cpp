@@ -53,12 +53,11 @@ bool replaceWith(const QString& native, const QByteArray& data, bool synced = tr
   if (!synced) {
     // A plain file, so it gets the usual permissions (a temporary file's
     // are the owner's only); the process id keeps two servers apart.
-    const QString temp =
-        native + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
+    const QString temp = native + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
     QFile::remove(temp);  // left over from a process that was killed
     QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-        file.write(data) != data.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(data) != data.size() ||
+        !file.flush()) {
       file.close();
       QFile::remove(temp);
       return false;
@@ -85,23 +84,27 @@ QtFiles::QtFiles() : programDir_(defaultProgramDirectory()) {}
 
 QtFiles::QtFiles(Text programDirectory) : programDir_(std::move(programDirectory)) {}
 
-QString QtFiles::nativePath(const Text& path) {
-  QString p = toQString(path);
-  if (!p.contains(QLatin1Char('\\'))) return p;
-  p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+QString QtFiles::nativePath(const Text& path) const {
+  for (const Text* directory : {&programDir_, &fallbackDir_}) {
+    const std::size_t n = directory->size();
+    if (n == 0 || path.size() <= n + 1 || path.compare(0, n, *directory) != 0 || path[n] != u'\\') {
+      continue;
+    }
+    const QString name = toQString(TextView(path).substr(n + 1));
+    if (name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char('/'))) continue;
 
-  const QFileInfo info(p);
-  if (info.exists()) return p;
-  const QString name = info.fileName();
-  if (name.isEmpty()) return p;
-  const QDir dir = info.dir();
-  // Sorted, so the same entry wins every time when several differ in case.
-  const QStringList entries = dir.entryList(
-      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QString& entry : entries) {
-    if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+    const QDir dir(QDir::fromNativeSeparators(toQString(*directory)));
+    const QString exact = dir.filePath(name);
+    if (QFileInfo::exists(exact)) return exact;
+    // Sorted, so the same entry wins every time when several differ in case.
+    const QStringList entries = dir.entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries) {
+      if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+    }
+    return exact;
   }
-  return p;
+  return toQString(path);
 }
 
 std::optional<Text> QtFiles::readText(const Text& path) {
@@ -112,11 +115,14 @@ std::optional<Text> QtFiles::readText(const Text& path) {
 }
 
 bool QtFiles::writeText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path), encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))));
+  return replaceWith(nativePath(path),
+                     encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))));
 }
 
 bool QtFiles::writeWorkingText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path), encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))), /*synced=*/false);
+  return replaceWith(nativePath(path),
+                     encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))),
+                     /*synced=*/false);
 }
 
 bool QtFiles::writeWorkingBytes(const Text& path, const Bytes& bytes) {
@@ -143,7 +149,10 @@ bool QtFiles::copy(const Text& from, const Text& to) {
   return replaceWith(nativePath(to), *data);
 }
 
-Text QtFiles::fallbackDirectory() { return toText(QDir::toNativeSeparators(userDataDirectory())); }
+Text QtFiles::fallbackDirectory() {
+  fallbackDir_ = toText(QDir::toNativeSeparators(userDataDirectory()));
+  return fallbackDir_;
+}
 
 bool QtFiles::exists(const Text& path) { return QFileInfo::exists(nativePath(path)); }
 

@@ -105,16 +105,17 @@ struct OperatorWindowTest : ::testing::Test {
 
 TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
   QList<QUrl> melodies;
-  for (const char* name : {"b.mmd", "a tune.MMD", "c.mmd"}) {
+  for (const char* name : {"b.mmd", "a tune.MMD", "c.mmd", "d\\e.mmd"}) {
     melodies << QUrl::fromLocalFile(
         file(QString::fromLatin1(name), QByteArray("<MEL=") + name + "\r\nx"));
   }
   // The desktop delivers drags only to widgets that accept drops.
   EXPECT_TRUE(widget("Text4")->acceptDrops() && widget("Image1")->acceptDrops());
   ASSERT_TRUE(dropFiles(widget("Text4"), melodies));
-  EXPECT_EQ(form.MelodyCount, 3);
-  EXPECT_EQ(std::vector<Text>(form.MelodyPool.begin(), form.MelodyPool.begin() + 3),
-            (std::vector<Text>{u"<MEL=b.mmd", u"<MEL=a tune.MMD", u"<MEL=c.mmd"}));
+  EXPECT_EQ(form.MelodyCount, 4);
+  EXPECT_EQ(
+      std::vector<Text>(form.MelodyPool.begin(), form.MelodyPool.begin() + 4),
+      (std::vector<Text>{u"<MEL=b.mmd", u"<MEL=a tune.MMD", u"<MEL=c.mmd", u"<MEL=d\\e.mmd"}));
   EXPECT_EQ(widget<QLineEdit>("Text4")->text(), QStringLiteral(u"♪"));
 
   QList<QUrl> images;
@@ -138,7 +139,7 @@ TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
   EXPECT_TRUE(widget<QLabel>("Image1")->pixmap().isNull());
   // Only local files are taken; a drag without any is refused.
   EXPECT_FALSE(dropFiles(widget("Text4"), {QUrl(QStringLiteral("https://example.org/x.mmd"))}));
-  EXPECT_EQ(form.MelodyCount, 3);
+  EXPECT_EQ(form.MelodyCount, 4);
   widget<QPushButton>("ClsBtn2")->click();
   EXPECT_TRUE(widget<QLabel>("Image1")->pixmap().isNull());
   EXPECT_TRUE(widget<QLineEdit>("Text4")->text().isEmpty());
@@ -435,16 +436,25 @@ TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
   const QString melody = dir.filePath(QStringLiteral("app dir/melody.mmd"));
   QFile(melody).open(QIODevice::WriteOnly);
 
-  QtDesktop desktop;
-  const Text commandLine = u"\"" + toText(player) + u"\" -q \"two words\"";
-  ASSERT_TRUE(desktop.startProgram(commandLine, toText(dir.path()) + u"\\app dir\\melody.mmd"));
-  QElapsedTimer waited;
-  waited.start();
-  while (!QFile::exists(record) && waited.elapsed() < 5000) QThread::msleep(20);
-  QFile out(record);
-  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(out.readAll()),
-            QStringLiteral("-q\ntwo words\n") + melody + QLatin1Char('\n'));
+  QtFiles files(toText(dir.filePath(QStringLiteral("app dir"))));
+  QtDesktop desktop(&files);
+  const Text path = toText(player);
+  // As typed; as brellin.ini gives it back once a save turned its quotes
+  // into ”; a whole path holding a blank.
+  const std::pair<Text, QString> lines[] = {
+      {u"\"" + path + u"\" -q \"two words\"", QStringLiteral("-q\ntwo words\n")},
+      {u"”" + path + u"” -q ”two words”", QStringLiteral("-q\ntwo words\n")},
+      {path, QString()}};
+  for (const auto& [commandLine, arguments] : lines) {
+    QFile::remove(record);
+    ASSERT_TRUE(desktop.startProgram(commandLine, files.programDirectory() + u"\\melody.mmd"));
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(record) && waited.elapsed() < 5000) QThread::msleep(20);
+    QFile out(record);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(out.readAll()), arguments + melody + QLatin1Char('\n'));
+  }
 
   EXPECT_FALSE(desktop.startProgram(toText(dir.filePath(QStringLiteral("missing"))), u"x"));
   EXPECT_FALSE(desktop.startProgram(u"  ", u"x"));
