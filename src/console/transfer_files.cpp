@@ -77,6 +77,16 @@ bool Form1::showPicture(const Text& path) {
   return shown;
 }
 
+// The working file is copied as it is when the item is chosen: the dialog's
+// loop goes on serving calls, and a mail stored meanwhile rewrites it.
+void Form1::saveWorkingFileAs(const Text& working, const FileDialogSetup& dialog) {
+  const auto content = files_.readBytes(working);
+  // Cancel or a failed copy ends silently; the working file stays written.
+  if (const auto chosen = desktop_.saveFileDialog(dialog); chosen && content) {
+    files_.writeBytes(*chosen, *content);
+  }
+}
+
 void Form1::CMFILE_Click() {
   const bool shown = PendingCmd == PC::MailBrowse && browseIndexInRange();
   CMSAVEMMD.enabled = shown && !MailStore.MailMelody[BrowseIndex].empty();
@@ -90,10 +100,7 @@ void Form1::CMSAVEMMD_Click() {
   const Text& melody = MailStore.MailMelody[BrowseIndex];
   if (melody.empty()) return;
   SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
-  // Cancel or a failed copy ends silently; the working file stays written.
-  if (const auto chosen = desktop_.saveFileDialog(kMelodySaveDialog)) {
-    files_.copy(AppDir + kWorkingMelodyFile, *chosen);
-  }
+  saveWorkingFileAs(AppDir + kWorkingMelodyFile, kMelodySaveDialog);
 }
 
 void Form1::CMSAVEIMG_Click() {
@@ -101,9 +108,7 @@ void Form1::CMSAVEIMG_Click() {
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
   SaveImageFile(files_, AppDir + kWorkingImageFile, image);
-  if (const auto chosen = desktop_.saveFileDialog(kImageSaveDialog)) {
-    files_.copy(AppDir + kImageCopySource, *chosen);
-  }
+  saveWorkingFileAs(AppDir + kImageCopySource, kImageSaveDialog);
 }
 
 void Form1::CMLOADMMD_Click() {

@@ -54,7 +54,8 @@ TEST(TransferFiles, DialogsAndSaving) {
     std::int32_t flags;
     bool save;
     std::optional<Text> chosen;
-    Text working;  // saves: the file copied to the chosen path
+    Text working;              // saves: the file copied to the chosen path
+    bool mailArrives = false;  // while the dialog is open
   };
   const Case cases[] = {
       {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
@@ -65,16 +66,28 @@ TEST(TransferFiles, DialogsAndSaving) {
        u"/op/a.bmp", u"/app\\Image.bmp"},
       {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
        std::nullopt, u"/app\\Image.bmp"},
+      {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
+       true, u"/op/b.mmd", u"/app\\melody.mmd", true},
+      {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
+       u"/op/b.bmp", u"/app\\Image.bmp", true},
       {&Form1::CMLOADMMD_Click, u"メロディー読込み", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4096,
        false, std::nullopt, u""},
       {&Form1::CMLOADIMG_Click, u"イメージ読込み", u"ビットマップファイル(*.bmp)|*.bmp", 4096,
        false, std::nullopt, u""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled"));
+    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled") +
+                 (c.mailArrives ? ", a mail arriving" : ""));
     Transfer t;
     t.showMail(u"<MEL=T120>cde", kImage16);
     t.desktop.dialogAnswers.push_back(c.chosen);
+    std::optional<Bytes> shown;  // the working file as the dialog opened
+    if (c.mailArrives) {
+      t.desktop.whileDialogOpen = [&] {
+        shown = t.files.readBytes(c.working);
+        t.f.StoreReceivedMail(u"next", u"<MEL=T90>gab", u"RE9UAAgACA==");
+      };
+    }
     (t.f.*c.command)();
     ASSERT_EQ(t.desktop.dialogs.size(), 1u);
     EXPECT_EQ(t.desktop.dialogs[0].title, c.title);
@@ -82,9 +95,13 @@ TEST(TransferFiles, DialogsAndSaving) {
     EXPECT_EQ(t.desktop.dialogs[0].flags, c.flags);
     EXPECT_EQ(t.desktop.dialogIsSave, std::vector<bool>{c.save});
     if (!c.save) continue;
-    const auto working = t.files.readBytes(c.working);
+    const auto working = c.mailArrives ? shown : t.files.readBytes(c.working);
     EXPECT_TRUE(working && !working->empty());
-    EXPECT_EQ(t.files.writeLog().size(), c.chosen ? 2u : 1u);
+    if (c.mailArrives) {
+      EXPECT_NE(t.files.readBytes(c.working), working) << "the next mail rewrote it";
+    } else {
+      EXPECT_EQ(t.files.writeLog().size(), c.chosen ? 2u : 1u);
+    }
     if (c.chosen) {
       EXPECT_EQ(t.files.readBytes(*c.chosen), working);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Fakes of the platform interfaces, for driving handlers in tests.
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -171,12 +172,15 @@ class FakeDesktop : public Desktop {
   std::vector<Text> pictures;
   std::set<Text> unshowablePictures;
   std::vector<Text> previews;
+  // Runs while a dialog is open, as the event loop would run a tick.
+  std::function<void()> whileDialogOpen;
   int aboutShown = 0;
 
  private:
   std::optional<Text> answerDialog(const FileDialogSetup& setup, bool save) {
     dialogs.push_back(setup);
     dialogIsSave.push_back(save);
+    if (whileDialogOpen) whileDialogOpen();
     if (dialogAnswers.empty()) return std::nullopt;
     std::optional<Text> a = dialogAnswers.front();
     dialogAnswers.pop_front();
