@@ -210,8 +210,7 @@ void Form1Window::nameControls() {
       {clsBtn2_, u"転送データのクリア"},
   };
   for (const auto& [control, name] : names) nameControl(control, QString::fromUtf16(name));
-  for (int i = 0; i < 10; ++i)
-    nameControl(numBtn_[static_cast<std::size_t>(i)], QString::number(i));
+  for (std::size_t i = 0; i < 10; ++i) nameControl(numBtn_[i], QString::number(i));
 
   // Tab reads the window row by row, each from left to right.
   const auto& n = numBtn_;
