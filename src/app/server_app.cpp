@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The server's start, shared by the shipped program and its test build.
 #include "app/server_app.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include "qt/qt_files.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_timer.h"
+#include "qt/qt_translations.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -56,17 +58,21 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // The desktop entry's name: Wayland desktops match the window to its entry
   // (title, icon) by it.
   QApplication::setDesktopFileName(QStringLiteral("org.example.ondrix.server"));
+  // Before any widget exists, so every dialog and menu of Qt's own is built
+  // with the Japanese texts; without the file they stay English.
+  installJapaneseQtTexts();
 
   QtFiles files;
   QtSerialLine serial(files.programDirectory());
   QtTimer timer1;
   QtTimer timer2;
   QtClock clock;
-  QtDesktop desktop;
+  QtDesktop desktop(&files);
 
   Form1 form({serial, timer1, timer2, clock, files, desktop});
   Form1Window window(form);
   desktop.setOwner(&window);
+  desktop.setPictureBox(window.pictureBox());
 
   // Every event the core handles is followed by a refresh of the widgets.
   timer1.setOnTick([&] {

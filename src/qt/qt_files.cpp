@@ -85,23 +85,27 @@ QtFiles::QtFiles() : programDir_(defaultProgramDirectory()) {}
 
 QtFiles::QtFiles(Text programDirectory) : programDir_(std::move(programDirectory)) {}
 
-QString QtFiles::nativePath(const Text& path) {
-  QString p = toQString(path);
-  if (!p.contains(QLatin1Char('\\'))) return p;
-  p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+QString QtFiles::nativePath(const Text& path) const {
+  for (const Text* directory : {&programDir_, &fallbackDir_}) {
+    const std::size_t n = directory->size();
+    if (n == 0 || path.size() <= n + 1 || path.compare(0, n, *directory) != 0 || path[n] != u'\\') {
+      continue;
+    }
+    const QString name = toQString(TextView(path).substr(n + 1));
+    if (name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char('/'))) continue;
 
-  const QFileInfo info(p);
-  if (info.exists()) return p;
-  const QString name = info.fileName();
-  if (name.isEmpty()) return p;
-  const QDir dir = info.dir();
-  // Sorted, so the same entry wins every time when several differ in case.
-  const QStringList entries = dir.entryList(
-      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QString& entry : entries) {
-    if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+    const QDir dir(QDir::fromNativeSeparators(toQString(*directory)));
+    const QString exact = dir.filePath(name);
+    if (QFileInfo::exists(exact)) return exact;
+    // Sorted, so the same entry wins every time when several differ in case.
+    const QStringList entries = dir.entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries) {
+      if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+    }
+    return exact;
   }
-  return p;
+  return toQString(path);
 }
 
 std::optional<Text> QtFiles::readText(const Text& path) {
@@ -146,7 +150,10 @@ bool QtFiles::copy(const Text& from, const Text& to) {
   return replaceWith(nativePath(to), *data);
 }
 
-Text QtFiles::fallbackDirectory() { return toText(QDir::toNativeSeparators(userDataDirectory())); }
+Text QtFiles::fallbackDirectory() {
+  fallbackDir_ = toText(QDir::toNativeSeparators(userDataDirectory()));
+  return fallbackDir_;
+}
 
 bool QtFiles::exists(const Text& path) { return QFileInfo::exists(nativePath(path)); }
 

@@ -29,14 +29,17 @@ class QtFiles : public Files {
   Text fallbackDirectory() override;
   void setCurrentDirectory(const Text& path) override;
 
-  // The native path for `path`. A path holding backslashes is a
-  // program-directory name: the separators become '/', and when no entry has
-  // the exact last name but one differs only in case, that entry is used.
-  // Other paths (from dialogs, drops) pass unchanged.
-  static QString nativePath(const Text& path);
+  // The native path for `path`. The program's own files are named by the
+  // program directory (or the fallback directory, once asked for), a
+  // backslash and a name: the backslash becomes '/', and when no entry has
+  // the exact name but one differs only in case, that entry is used. Any
+  // other path was chosen in a dialog or dropped on the window and is used
+  // exactly as given, backslashes included.
+  QString nativePath(const Text& path) const;
 
  private:
   Text programDir_;
+  Text fallbackDir_;
 };
 
 }  // namespace ondrix

@@ -55,7 +55,8 @@ TEST(TransferFiles, DialogsAndSaving) {
     std::int32_t flags;
     bool save;
     std::optional<Text> chosen;
-    Text working;  // saves: the file copied to the chosen path
+    Text working;              // saves: the file copied to the chosen path
+    bool mailArrives = false;  // while the dialog is open
   };
   const Case cases[] = {
       {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
@@ -66,16 +67,28 @@ TEST(TransferFiles, DialogsAndSaving) {
        u"/op/a.bmp", u"/app\\Image.bmp"},
       {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
        std::nullopt, u"/app\\Image.bmp"},
+      {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
+       true, u"/op/b.mmd", u"/app\\melody.mmd", true},
+      {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
+       u"/op/b.bmp", u"/app\\Image.bmp", true},
       {&Form1::CMLOADMMD_Click, u"メロディー読込み", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4096,
        false, std::nullopt, u""},
       {&Form1::CMLOADIMG_Click, u"イメージ読込み", u"ビットマップファイル(*.bmp)|*.bmp", 4096,
        false, std::nullopt, u""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled"));
+    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled") +
+                 (c.mailArrives ? ", a mail arriving" : ""));
     Transfer t;
     t.showMail(u"<MEL=T120>cde", kImage16);
     t.desktop.dialogAnswers.push_back(c.chosen);
+    std::optional<Bytes> shown;  // the working file as the dialog opened
+    if (c.mailArrives) {
+      t.desktop.whileDialogOpen = [&] {
+        shown = t.files.readBytes(c.working);
+        t.f.StoreReceivedMail(u"next", u"<MEL=T90>gab", u"RE9UAAgACA==");
+      };
+    }
     (t.f.*c.command)();
     ASSERT_EQ(t.desktop.dialogs.size(), 1u);
     EXPECT_EQ(t.desktop.dialogs[0].title, c.title);
@@ -83,9 +96,13 @@ TEST(TransferFiles, DialogsAndSaving) {
     EXPECT_EQ(t.desktop.dialogs[0].flags, c.flags);
     EXPECT_EQ(t.desktop.dialogIsSave, std::vector<bool>{c.save});
     if (!c.save) continue;
-    const auto working = t.files.readBytes(c.working);
+    const auto working = c.mailArrives ? shown : t.files.readBytes(c.working);
     EXPECT_TRUE(working && !working->empty());
-    EXPECT_EQ(t.files.writeLog().size(), c.chosen ? 2u : 1u);
+    if (c.mailArrives) {
+      EXPECT_NE(t.files.readBytes(c.working), working) << "the next mail rewrote it";
+    } else {
+      EXPECT_EQ(t.files.writeLog().size(), c.chosen ? 2u : 1u);
+    }
     if (c.chosen) {
       EXPECT_EQ(t.files.readBytes(*c.chosen), working);
     }
@@ -130,6 +147,7 @@ TEST(TransferFiles, LoadDialogs) {
                         {"melody cancelled", true, std::nullopt, false},
                         {"16 x 16 image", false, u"/m/small.bmp", true},
                         {"120 x 50 image", false, u"/m/wide.bmp", false},
+                        {"image the box cannot show", false, u"/m/blank.bmp", false},
                         {"image cancelled", false, std::nullopt, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -138,6 +156,8 @@ TEST(TransferFiles, LoadDialogs) {
     t.files.writeText(u"/m/bad.mmd", u"<mel=T100>ab\r\n");
     t.bitmap(u"/m/small.bmp", 16, 16);
     t.bitmap(u"/m/wide.bmp", 120, 50);
+    t.bitmap(u"/m/blank.bmp", 16, 16);
+    t.desktop.unshowablePictures = {u"/m/blank.bmp"};
     auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
     auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
     pool = {u"old0", u"old1"};
@@ -154,7 +174,10 @@ TEST(TransferFiles, LoadDialogs) {
       EXPECT_EQ(t.f.Text4.text, c.loads ? kNote : u"");
     } else {
       EXPECT_EQ(t.f.Image1.picturePath, c.loads ? *c.chosen : u"");
-      EXPECT_EQ(t.f.Image1.loads, 2u);
+      // The box was last given the picture, or emptied.
+      ASSERT_FALSE(t.desktop.pictures.empty());
+      EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
+      EXPECT_EQ(t.f.Image1.loads, 1u + t.desktop.pictures.size());
     }
   }
 }
@@ -165,8 +188,9 @@ std::vector<Text> numbered(const char16_t* ext, int n) {
   return paths;
 }
 
-// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, names with
-// "dir" are folders, every other ".mmd"/".bmp" file is good.
+// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, "blank.bmp"
+// a bitmap the picture box cannot show, names with "dir" are folders, every
+// other ".mmd"/".bmp" file is good.
 TEST(TransferFiles, Drops) {
   struct Case {
     const char* name;
@@ -189,6 +213,7 @@ TEST(TransferFiles, Drops) {
        {u"/d/A.BMP", u"/d/f1.mmd", u"/d/dir.bmp", u"/d/f2.bmp"},
        {u"/d/A.BMP", u"/d/f2.bmp"}},
       {"too wide image", false, {u"/d/f1.bmp", u"/d/wide.bmp"}, {}},
+      {"image the box cannot show", false, {u"/d/f1.bmp", u"/d/blank.bmp", u"/d/f2.bmp"}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -205,6 +230,7 @@ TEST(TransferFiles, Drops) {
         t.bitmap(p, ++size, 8);
       }
     }
+    t.desktop.unshowablePictures = {u"/d/blank.bmp"};
     auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
     auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
     pool = {u"old0", u"old1", u"old2"};
@@ -224,6 +250,8 @@ TEST(TransferFiles, Drops) {
       EXPECT_EQ(t.f.Text4.text, want.empty() ? u"" : kNote);
     } else {
       EXPECT_EQ(t.f.Image1.picturePath, want.empty() ? u"" : c.taken.back());
+      ASSERT_FALSE(t.desktop.pictures.empty());
+      EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
     }
   }
 }

@@ -33,14 +33,21 @@ class QtFilesTest : public ::testing::Test {
 
 TEST_F(QtFilesTest, ProgramDirectoryNamesMatchWithoutRegardToCase) {
   putFile("image.bmp", "old");
-  EXPECT_EQ(QtFiles::nativePath(app + u"\\Image.bmp"), dir.filePath("image.bmp"));
+  EXPECT_EQ(files.nativePath(app + u"\\Image.bmp"), dir.filePath("image.bmp"));
   ASSERT_TRUE(files.writeBytes(app + u"\\IMAGE.BMP", Bytes{'n', 'e', 'w'}));
   EXPECT_EQ(fileBytes("image.bmp"), "new");
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"image.bmp"});
   // A name that matches nothing keeps its own spelling.
-  EXPECT_EQ(QtFiles::nativePath(app + u"\\Melody.mmd"), dir.filePath("Melody.mmd"));
+  EXPECT_EQ(files.nativePath(app + u"\\Melody.mmd"), dir.filePath("Melody.mmd"));
   // Native paths pass unchanged, even when another case exists.
-  EXPECT_EQ(QtFiles::nativePath(app + u"/IMAGE.bmp"), dir.filePath("IMAGE.bmp"));
+  EXPECT_EQ(files.nativePath(app + u"/IMAGE.bmp"), dir.filePath("IMAGE.bmp"));
+  // Only the program's own names are mapped: any other path (chosen in a
+  // dialog, dropped) is used exactly as given, backslashes and all.
+  for (const Text& given : {app + u"/my\\tune.bmp", app + u"\\sub\\x.bmp"}) {
+    EXPECT_EQ(files.nativePath(given), toQString(given));
+  }
+  ASSERT_TRUE(files.writeBytes(app + u"/my\\tune.bmp", Bytes{'x'}));
+  EXPECT_EQ(fileBytes("my\\tune.bmp"), "x");
   EXPECT_TRUE(files.exists(app + u"\\IMAGE.bmp"));
   EXPECT_FALSE(files.isDirectory(app + u"\\IMAGE.bmp"));
   EXPECT_TRUE(files.isDirectory(app));
@@ -74,7 +81,7 @@ TEST_F(QtFilesTest, WritesReplaceWholeFilesAndLeaveNoTemporaries) {
   EXPECT_EQ(fileBytes("copy.dat"), "short");
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
   // A target that cannot be written reports failure and creates nothing.
-  EXPECT_FALSE(files.writeText(app + u"\\no-such-dir\\x.txt", u"x"));
+  EXPECT_FALSE(files.writeText(app + u"/no-such-dir/x.txt", u"x"));
   EXPECT_FALSE(files.copy(app + u"\\none.dat", app + u"\\copy.dat"));
   EXPECT_EQ(fileBytes("copy.dat"), "short");
 }
