@@ -11,9 +11,6 @@ namespace {
 
 using PC = PendingCmdCode;
 
-// The save dialog's name for the working image; names match without regard
-// to case, so it is the file kWorkingImageFile wrote.
-const Text kImageCopySource = u"\\image.bmp";
 const Text kMelodyIndicator = u"♪";  // shown in Text4 while a melody is offered
 
 const Text kMelodyFilter = u"TAVIXメロディーファイル(*.mmd)|*.mmd";
@@ -85,21 +82,21 @@ void Form1::CMSAVEMMD_Click() {
   if (!browseIndexInRange()) return;
   const Text& melody = MailStore.MailMelody[BrowseIndex];
   if (melody.empty()) return;
-  SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
+  const bool written = SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
   // Cancel or a failed copy ends silently; the working file stays written.
-  if (const auto chosen = desktop_.saveFileDialog(kMelodySaveDialog)) {
-    files_.copy(AppDir + kWorkingMelodyFile, *chosen);
-  }
+  // The copy is of the file just written under that very name: an unwritten
+  // one would hand over an older mail's melody.
+  const auto chosen = desktop_.saveFileDialog(kMelodySaveDialog);
+  if (chosen && written) files_.copy(AppDir + kWorkingMelodyFile, *chosen);
 }
 
 void Form1::CMSAVEIMG_Click() {
   if (!browseIndexInRange()) return;
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
-  SaveImageFile(files_, AppDir + kWorkingImageFile, image);
-  if (const auto chosen = desktop_.saveFileDialog(kImageSaveDialog)) {
-    files_.copy(AppDir + kImageCopySource, *chosen);
-  }
+  const bool written = SaveImageFile(files_, AppDir + kWorkingImageFile, image);
+  const auto chosen = desktop_.saveFileDialog(kImageSaveDialog);
+  if (chosen && written) files_.copy(AppDir + kWorkingImageFile, *chosen);
 }
 
 void Form1::CMLOADMMD_Click() {

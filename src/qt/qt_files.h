@@ -1,7 +1,7 @@
 #pragma once
 // Files through Qt: CP932 text files, whole-file bytes, atomic replacement,
 // and the mapping of program-directory names ("...\amp.dat") to native
-// paths whose last name is matched without regard to case.
+// paths.
 #include <QString>
 
 #include "platform/files.h"
@@ -17,10 +17,12 @@ class QtFiles : public Files {
 
   std::optional<Text> readText(const Text& path) override;
   bool writeText(const Text& path, const Text& text) override;
+  void appendEncoded(TextView text, Bytes& out) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
   bool writeWorkingText(const Text& path, const Text& text) override;
   bool writeWorkingBytes(const Text& path, const Bytes& bytes) override;
+  bool appendBytes(const Text& path, const Bytes& bytes) override;
   bool copy(const Text& from, const Text& to) override;
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;
@@ -29,9 +31,10 @@ class QtFiles : public Files {
   void setCurrentDirectory(const Text& path) override;
 
   // The native path for `path`. A path holding backslashes is a
-  // program-directory name: the separators become '/', and when no entry has
-  // the exact last name but one differs only in case, that entry is used.
-  // Other paths (from dialogs, drops) pass unchanged.
+  // program-directory name: the separators become '/'. The name keeps its
+  // exact spelling, so it is always the file the program writes under that
+  // name, never another whose name differs only in case. Other paths (from
+  // dialogs, drops) pass unchanged.
   static QString nativePath(const Text& path);
 
  private:

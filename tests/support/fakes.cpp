@@ -70,18 +70,26 @@ void FakeSerialLine::raiseEvent(CommEvent kind) {
   event_ = CommEvent::None;
 }
 
+// Names are exact, as on the server's file system.
 std::string FakeFiles::key(const Text& path) {
   std::string k = toUtf8(path);
   std::replace(k.begin(), k.end(), '\\', '/');
-  std::transform(k.begin(), k.end(), k.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return k;
 }
 
 std::optional<Text> FakeFiles::readText(const Text& path) {
-  const auto it = texts_.find(key(path));
-  if (it == texts_.end()) return std::nullopt;
-  return it->second;
+  const auto k = key(path);
+  if (const auto it = texts_.find(k); it != texts_.end()) return it->second;
+  if (const auto ib = bytes_.find(k); ib != bytes_.end()) {
+    return fromUtf8(
+        std::string_view(reinterpret_cast<const char*>(ib->second.data()), ib->second.size()));
+  }
+  return std::nullopt;
+}
+
+void FakeFiles::appendEncoded(TextView text, Bytes& out) {
+  const std::string utf8 = toUtf8(text);
+  out.insert(out.end(), utf8.begin(), utf8.end());
 }
 
 bool FakeFiles::refuses(const std::string& k) const {
@@ -113,6 +121,20 @@ bool FakeFiles::writeBytes(const Text& path, const Bytes& bytes) {
   if (refuses(k)) return false;
   texts_.erase(k);
   bytes_[k] = bytes;
+  writeLog_.push_back(k);
+  return true;
+}
+
+bool FakeFiles::appendBytes(const Text& path, const Bytes& bytes) {
+  const auto k = key(path);
+  if (refuses(k) || dirs_.count(k)) return false;
+  auto& file = bytes_[k];
+  if (const auto it = texts_.find(k); it != texts_.end()) {
+    const std::string utf8 = toUtf8(it->second);
+    file.assign(utf8.begin(), utf8.end());
+    texts_.erase(it);
+  }
+  file.insert(file.end(), bytes.begin(), bytes.end());
   writeLog_.push_back(k);
   return true;
 }
