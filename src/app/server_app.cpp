@@ -1,6 +1,9 @@
+// The server's start: one server per folder, the Qt objects of the platform
+// wired to the core Form1 and its window, then the event loop.
 #include "app/server_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -13,7 +16,9 @@
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
 #include "qt/qt_serial_line.h"
+#include "qt/qt_text.h"
 #include "qt/qt_timer.h"
+#include "qt/store_lock.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -49,11 +54,32 @@ void closeOnTerminate(QWidget& window) {
 }  // namespace
 #endif
 
-int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown) {
+namespace {
+
+// Exit status of a start refused because another server holds the folder.
+constexpr int kFolderInUse = 3;
+
+}  // namespace
+
+int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
+              const std::function<void(QWidget&)>& refused) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
 
   QtFiles files;
+  // Before any file is read: a second server in the same folder would write
+  // the store it loaded over the mail the first one took since.
+  const QString folder = QDir::fromNativeSeparators(toQString(files.programDirectory()));
+  StoreLock lock(folder);
+  const StoreLock::Outcome held = lock.take();
+  if (held == StoreLock::Outcome::HeldByAnother) {
+    lock.askHolderToShowItself();
+    runMessageBox(QStringLiteral(u"このフォルダではサーバーがすでに動いています。\n") +
+                      QDir::toNativeSeparators(folder),
+                  nullptr, refused);
+    return kFolderInUse;
+  }
+
   QtSerialLine serial(files.programDirectory());
   QtTimer timer1;
   QtTimer timer2;
@@ -79,6 +105,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  if (held == StoreLock::Outcome::Unavailable) {
+    form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
+  } else {
+    lock.listenForSecondStarts(window);
+  }
   window.refresh();
   window.show();
 #ifdef Q_OS_UNIX

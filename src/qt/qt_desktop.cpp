@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 #include "qt/form2_window.h"
@@ -45,10 +46,16 @@ QtDesktop::~QtDesktop() {
 Form2Window* QtDesktop::preview() const { return form2_.data(); }
 FormHelpWindow* QtDesktop::about() const { return formHelp_.data(); }
 
-void QtDesktop::messageBox(const Text& message) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), toQString(message),
-                  QMessageBox::Ok, owner_.data());
+void runMessageBox(const QString& text, QWidget* owner,
+                   const std::function<void(QWidget&)>& shown) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), text, QMessageBox::Ok,
+                  owner);
+  if (shown) QTimer::singleShot(0, &box, [&box, &shown] { shown(box); });
   box.exec();
+}
+
+void QtDesktop::messageBox(const Text& message) {
+  runMessageBox(toQString(message), owner_.data());
 }
 
 std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool save) {
@@ -56,7 +63,7 @@ std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool sav
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode((setup.flags & kFlagFileMustExist) != 0 ? QFileDialog::ExistingFile
-                                                            : QFileDialog::AnyFile);
+                                                             : QFileDialog::AnyFile);
   // A save replaces the chosen file without asking unless the caller asks.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, (setup.flags & kFlagOverwritePrompt) == 0);
   const QStringList filters = qtNameFilters(setup.filter);
