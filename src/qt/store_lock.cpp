@@ -8,19 +8,24 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 
 namespace ondrix {
 
 namespace {
 
-// The same folder gives the same name, whichever path leads to it; the name
-// is short enough for any socket directory.
+// The same folder gives the same name, whichever path leads to it. The
+// socket lives in the user's runtime directory, which the session clears,
+// so one left by a killed server does not stay for good.
 QString channelName(const QString& folder) {
   const QString canonical = QFileInfo(folder).canonicalFilePath();
   const QByteArray hash = QCryptographicHash::hash(
       (canonical.isEmpty() ? folder : canonical).toUtf8(), QCryptographicHash::Sha256);
-  return QStringLiteral("ondrix-server-") + QString::fromLatin1(hash.toHex().left(32));
+  const QString name =
+      QStringLiteral("ondrix-server-") + QString::fromLatin1(hash.toHex().left(32));
+  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  return runtime.isEmpty() ? name : QDir(runtime).filePath(name);
 }
 
 }  // namespace
