@@ -86,11 +86,14 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 // is on the disk before the rename, so not even a power cut can leave an
 // empty file where the mail store was.
 bool replacePrivately(const QString& native, const char* data, std::size_t size, bool synced) {
-  // A link is kept and the file it names replaced.
-  const QFileInfo info(native);
-  const QByteArray target = QFile::encodeName(info.isSymLink() ? info.symLinkTarget() : native);
+  QByteArray target = QFile::encodeName(native);
   struct stat old {};
-  const bool replacing = ::stat(target.constData(), &old) == 0;
+  bool replacing = ::lstat(target.constData(), &old) == 0;
+  if (replacing && S_ISLNK(old.st_mode)) {
+    // A link is kept and the file it names replaced.
+    target = QFile::encodeName(QFileInfo(native).symLinkTarget());
+    replacing = ::stat(target.constData(), &old) == 0;
+  }
   // A file its owner made read-only is not replaced.
   if (replacing && ::access(target.constData(), W_OK) != 0) return false;
   QByteArray temp = target + ".XXXXXX";

@@ -1,5 +1,7 @@
 #include "store/mail_store_file.h"
 
+#include <cstring>
+
 #include "store/quoted_field.h"
 
 namespace ondrix {
@@ -9,6 +11,13 @@ namespace {
 // Files of the first layout begin directly with this slot count.
 constexpr std::int32_t kOldLayoutMark = 100;
 constexpr std::int32_t kFieldsWritten = 5;
+
+// Compared as bytes: a full store is a few hundred thousand characters, and
+// every save compares them all.
+bool sameText(const Text& a, const Text& b) {
+  return a.size() == b.size() &&
+         std::memcmp(a.data(), b.data(), a.size() * sizeof(Text::value_type)) == 0;
+}
 
 }  // namespace
 
@@ -75,7 +84,7 @@ bool SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store)
     EncodedSlot& slot = store.encoded[i];
     const auto same = [&] {
       for (std::size_t f = 0; f < texts.size(); ++f) {
-        if (slot.texts[f] != *texts[f]) return false;
+        if (!sameText(slot.texts[f], *texts[f])) return false;
       }
       return true;
     };
