@@ -77,71 +77,26 @@ std::string FakeFiles::key(const Text& path) {
   return k;
 }
 
-namespace {
-
-// Texts kept as bytes: UTF-8 in which every UTF-16 unit, an unpaired
-// surrogate too, is a sequence of its own, so any text comes back as it went.
-void appendUnits(TextView text, Bytes& out) {
-  for (const char16_t u : text) {
-    if (u < 0x80) {
-      out.push_back(static_cast<std::uint8_t>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<std::uint8_t>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<std::uint8_t>(0x80 | (u & 0x3F)));
-    } else {
-      out.push_back(static_cast<std::uint8_t>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<std::uint8_t>(0x80 | (u & 0x3F)));
-    }
-  }
-}
-
-// The reverse, which also takes four-byte UTF-8; a byte that starts no
-// sequence becomes U+FFFD.
-Text unitsOf(const Bytes& b) {
+// Texts written as bytes are kept as their UTF-16 units, low byte first, so
+// any text, an unpaired surrogate too, reads back as it went.
+std::optional<Text> FakeFiles::readText(const Text& path) {
+  const auto k = key(path);
+  if (const auto it = texts_.find(k); it != texts_.end()) return it->second;
+  const auto ib = bytes_.find(k);
+  if (ib == bytes_.end()) return std::nullopt;
   Text t;
-  for (std::size_t i = 0; i < b.size();) {
-    const auto more = [&](std::size_t n) {
-      for (std::size_t k = 1; k <= n; ++k) {
-        if (i + k >= b.size() || (b[i + k] & 0xC0) != 0x80) return false;
-      }
-      return true;
-    };
-    const auto low = [&](std::size_t k) { return static_cast<char32_t>(b[i + k] & 0x3F); };
-    const std::uint8_t c = b[i];
-    if (c < 0x80) {
-      t += static_cast<char16_t>(c);
-      i += 1;
-    } else if ((c & 0xE0) == 0xC0 && more(1)) {
-      t += static_cast<char16_t>(((c & 0x1F) << 6) | low(1));
-      i += 2;
-    } else if ((c & 0xF0) == 0xE0 && more(2)) {
-      t += static_cast<char16_t>(((c & 0x0F) << 12) | (low(1) << 6) | low(2));
-      i += 3;
-    } else if ((c & 0xF8) == 0xF0 && more(3)) {
-      const char32_t cp =
-          (static_cast<char32_t>(c & 0x07) << 18) | (low(1) << 12) | (low(2) << 6) | low(3);
-      t += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      t += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-      i += 4;
-    } else {
-      t += u'\uFFFD';
-      i += 1;
-    }
+  for (std::size_t i = 0; i + 1 < ib->second.size(); i += 2) {
+    t += static_cast<char16_t>(ib->second[i] | ib->second[i + 1] << 8);
   }
   return t;
 }
 
-}  // namespace
-
-std::optional<Text> FakeFiles::readText(const Text& path) {
-  const auto k = key(path);
-  if (const auto it = texts_.find(k); it != texts_.end()) return it->second;
-  if (const auto ib = bytes_.find(k); ib != bytes_.end()) return unitsOf(ib->second);
-  return std::nullopt;
+void FakeFiles::appendEncoded(TextView text, Bytes& out) {
+  for (const char16_t u : text) {
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+  }
 }
-
-void FakeFiles::appendEncoded(TextView text, Bytes& out) { appendUnits(text, out); }
 
 bool FakeFiles::refuses(const std::string& k) const {
   return failWrites_ || std::any_of(readOnlyDirs_.begin(), readOnlyDirs_.end(),

@@ -96,7 +96,7 @@ class FakeFiles : public Files {
  public:
   std::optional<Text> readText(const Text& path) override;
   bool writeText(const Text& path, const Text& text) override;
-  // Texts written as bytes are UTF-8 of each UTF-16 unit, and read back whole.
+  // Texts written as bytes are their UTF-16 units, and read back whole.
   void appendEncoded(TextView text, Bytes& out) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
