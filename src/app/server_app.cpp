@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The server's start, shared by the shipped program and its test build.
+// The server's start: one server per folder, the Qt objects of the platform
+// wired to the core Form1 and its window, then the event loop.
 #include "app/server_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -15,8 +17,10 @@
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
 #include "qt/qt_serial_line.h"
+#include "qt/qt_text.h"
 #include "qt/qt_timer.h"
 #include "qt/qt_translations.h"
+#include "qt/store_lock.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -52,7 +56,15 @@ void closeOnTerminate(QWidget& window) {
 }  // namespace
 #endif
 
-int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown) {
+namespace {
+
+// Exit status of a start refused because another server holds the folder.
+constexpr int kFolderInUse = 3;
+
+}  // namespace
+
+int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
+              const std::function<void(QWidget&)>& refused) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
   // The desktop entry's name: Wayland desktops match the window to its entry
@@ -63,6 +75,19 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   installJapaneseQtTexts();
 
   QtFiles files;
+  // Before any file is read: a second server in the same folder would write
+  // the store it loaded over the mail the first one took since.
+  const QString folder = QDir::fromNativeSeparators(toQString(files.programDirectory()));
+  StoreLock lock(folder);
+  const StoreLock::Outcome held = lock.take();
+  if (held == StoreLock::Outcome::HeldByAnother) {
+    lock.askHolderToShowItself();
+    runMessageBox(QStringLiteral(u"このフォルダではサーバーがすでに動いています。\n") +
+                      QDir::toNativeSeparators(folder),
+                  nullptr, refused);
+    return kFolderInUse;
+  }
+
   QtSerialLine serial(files.programDirectory());
   QtTimer timer1;
   QtTimer timer2;
@@ -89,6 +114,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  if (held == StoreLock::Outcome::Unavailable) {
+    form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
+  } else {
+    lock.listenForSecondStarts(window);
+  }
   window.refresh();
   window.show();
 #ifdef Q_OS_UNIX

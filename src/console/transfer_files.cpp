@@ -12,9 +12,6 @@ namespace {
 
 using PC = PendingCmdCode;
 
-// The save dialog's name for the working image; names match without regard
-// to case, so it is the file kWorkingImageFile wrote.
-const Text kImageCopySource = u"\\image.bmp";
 const Text kMelodyIndicator = u"♪";  // shown in Text4 while a melody is offered
 
 const Text kMelodyFilter = u"TAVIXメロディーファイル(*.mmd)|*.mmd";
@@ -78,8 +75,11 @@ bool Form1::showPicture(const Text& path) {
 
 // The working file is copied as it is when the item is chosen: the dialog's
 // loop goes on serving calls, and a mail stored meanwhile rewrites it.
-void Form1::saveWorkingFileAs(const Text& working, const FileDialogSetup& dialog) {
-  const auto content = files_.readBytes(working);
+void Form1::saveWorkingFileAs(bool written, const Text& working, const FileDialogSetup& dialog) {
+  // Read before the dialog opens: while it is open a call may store a mail
+  // and rewrite the working file. A working file that was not just written
+  // would hand over an older mail's content, so then nothing is.
+  const auto content = written ? files_.readBytes(working) : std::nullopt;
   // Cancel or a failed copy ends silently; the working file stays written.
   if (const auto chosen = desktop_.saveFileDialog(dialog); chosen && content) {
     files_.writeBytes(*chosen, *content);
@@ -98,16 +98,16 @@ void Form1::CMSAVEMMD_Click() {
   if (!browseIndexInRange()) return;
   const Text& melody = MailStore.MailMelody[BrowseIndex];
   if (melody.empty()) return;
-  SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
-  saveWorkingFileAs(AppDir + kWorkingMelodyFile, MelodySaveDialog);
+  saveWorkingFileAs(SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody),
+                    AppDir + kWorkingMelodyFile, MelodySaveDialog);
 }
 
 void Form1::CMSAVEIMG_Click() {
   if (!browseIndexInRange()) return;
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
-  SaveImageFile(files_, AppDir + kWorkingImageFile, image);
-  saveWorkingFileAs(AppDir + kImageCopySource, ImageSaveDialog);
+  saveWorkingFileAs(SaveImageFile(files_, AppDir + kWorkingImageFile, image),
+                    AppDir + kWorkingImageFile, ImageSaveDialog);
 }
 
 void Form1::CMLOADMMD_Click() {

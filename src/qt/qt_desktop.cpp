@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 #include "qt/form2_window.h"
@@ -46,10 +47,16 @@ QString QtDesktop::nativePath(const Text& path) const {
 Form2Window* QtDesktop::preview() const { return form2_.data(); }
 FormHelpWindow* QtDesktop::about() const { return formHelp_.data(); }
 
-void QtDesktop::messageBox(const Text& message) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), toQString(message),
-                  QMessageBox::Ok, owner_.data());
+void runMessageBox(const QString& text, QWidget* owner,
+                   const std::function<void(QWidget&)>& shown) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), text, QMessageBox::Ok,
+                  owner);
+  if (shown) QTimer::singleShot(0, &box, [&box, &shown] { shown(box); });
   box.exec();
+}
+
+void QtDesktop::messageBox(const Text& message) {
+  runMessageBox(toQString(message), owner_.data());
 }
 
 std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool save) {

@@ -3,8 +3,10 @@
 // Desktop services of the real desktop.
 #include <QLabel>
 #include <QPointer>
+#include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 
 #include "platform/desktop.h"
 
@@ -17,6 +19,11 @@ class QtFiles;
 // Qt's name filters for a dialog filter "description|pattern[|...]": one
 // "description (patterns)" per pair, the patterns separated by blanks.
 QStringList qtNameFilters(const Text& filter);
+
+// A message box of the program, with a single OK button; returns when it is
+// closed. `shown` runs once it is on screen (test builds drive it from there).
+void runMessageBox(const QString& text, QWidget* owner,
+                   const std::function<void(QWidget&)>& shown = {});
 
 class QtDesktop : public Desktop {
  public:

@@ -129,7 +129,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void clearMelodyOffer();
   void clearImageOffer();
   // Asks where to save a copy of the working file and writes it there.
-  void saveWorkingFileAs(const Text& working, const FileDialogSetup& dialog);
+  void saveWorkingFileAs(bool written, const Text& working, const FileDialogSetup& dialog);
   // Image1 shows the bitmap at `path`; an empty path clears it. False when
   // the box could not take the picture and stays empty.
   bool showPicture(const Text& path);

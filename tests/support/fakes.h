@@ -92,14 +92,17 @@ class FakeClock : public Clock {
 };
 
 // In-memory files. Text files and binary files are kept apart; a path is
-// normalised the way the real implementation matches names (separators
-// unified, compared without regard to case).
+// normalised the way the real implementation maps names (separators
+// unified, the spelling exact).
 class FakeFiles : public Files {
  public:
   std::optional<Text> readText(const Text& path) override;
   bool writeText(const Text& path, const Text& text) override;
+  // Texts written as bytes are their UTF-16 units, and read back whole.
+  void appendEncoded(TextView text, Bytes& out) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
+  bool appendBytes(const Text& path, const Bytes& bytes) override;
   bool copy(const Text& from, const Text& to) override;
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;
