@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The server's start: one server per folder, the Qt objects of the platform
+// wired to the core Form1 and its window, then the event loop.
 #include "app/server_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -14,7 +17,10 @@
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
 #include "qt/qt_serial_line.h"
+#include "qt/qt_text.h"
 #include "qt/qt_timer.h"
+#include "qt/qt_translations.h"
+#include "qt/store_lock.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -50,23 +56,48 @@ void closeOnTerminate(QWidget& window) {
 }  // namespace
 #endif
 
-int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown) {
+namespace {
+
+// Exit status of a start refused because another server holds the folder.
+constexpr int kFolderInUse = 3;
+
+}  // namespace
+
+int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
+              const std::function<void(QWidget&)>& refused) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
   // The desktop entry's name: Wayland desktops match the window to its entry
   // (title, icon) by it.
   QApplication::setDesktopFileName(QStringLiteral("org.example.ondrix.server"));
+  // Before any widget exists, so every dialog and menu of Qt's own is built
+  // with the Japanese texts; without the file they stay English.
+  installJapaneseQtTexts();
 
   QtFiles files;
+  // Before any file is read: a second server in the same folder would write
+  // the store it loaded over the mail the first one took since.
+  const QString folder = QDir::fromNativeSeparators(toQString(files.programDirectory()));
+  StoreLock lock(folder);
+  const StoreLock::Outcome held = lock.take();
+  if (held == StoreLock::Outcome::HeldByAnother) {
+    lock.askHolderToShowItself();
+    runMessageBox(QStringLiteral(u"このフォルダではサーバーがすでに動いています。\n") +
+                      QDir::toNativeSeparators(folder),
+                  nullptr, refused);
+    return kFolderInUse;
+  }
+
   QtSerialLine serial(files.programDirectory());
   QtTimer timer1;
   QtTimer timer2;
   QtClock clock;
-  QtDesktop desktop;
+  QtDesktop desktop(&files);
 
   Form1 form({serial, timer1, timer2, clock, files, desktop});
   Form1Window window(form);
   desktop.setOwner(&window);
+  desktop.setPictureBox(window.pictureBox());
 
   // Every event the core handles is followed by a refresh of the widgets.
   timer1.setOnTick([&] {
@@ -83,6 +114,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  if (held == StoreLock::Outcome::Unavailable) {
+    form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
+  } else {
+    lock.listenForSecondStarts(window);
+  }
   window.refresh();
   window.show();
 #ifdef Q_OS_UNIX

@@ -100,15 +100,7 @@ void Form1::DeleteStoredMails(bool all) {
     return;
   }
   if (!browseIndexInRange()) return;
-  auto& s = MailStore;
-  for (int i = BrowseIndex; i < kMailSlots; ++i) {
-    s.MailCaller[i] = std::move(s.MailCaller[i + 1]);
-    s.MailText[i] = std::move(s.MailText[i + 1]);
-    s.MailTime[i] = std::move(s.MailTime[i + 1]);
-    s.MailMelody[i] = std::move(s.MailMelody[i + 1]);
-    s.MailImage[i] = std::move(s.MailImage[i + 1]);
-  }
-  s.clearSlot(kMailSlots);
+  MailStore.removeSlot(BrowseIndex);
 }
 
 void Form1::PlayMailMelody() {

@@ -12,9 +12,6 @@ namespace {
 
 using PC = PendingCmdCode;
 
-// The save dialog's name for the working image; names match without regard
-// to case, so it is the file kWorkingImageFile wrote.
-const Text kImageCopySource = u"\\image.bmp";
 const Text kMelodyIndicator = u"♪";  // shown in Text4 while a melody is offered
 
 const Text kMelodyFilter = u"TAVIXメロディーファイル(*.mmd)|*.mmd";
@@ -39,15 +36,15 @@ using Loader = bool (*)(Files&, const Text&, Text&);
 
 // Loads the dropped files of one kind into the pool from entry 0 on, calling
 // `accepted` after each; folders and other files are passed over. Returns
-// how many were loaded, ten at most, or 0 when one of them could not be.
+// how many were loaded, ten at most, or 0 when one of them could not be
+// loaded or `accepted` refused it.
 template <typename Accepted>
 std::int16_t loadDropped(Files& files, const std::vector<Text>& paths, TextView extension,
                          Loader load, std::array<Text, kPoolSlots>& pool, Accepted accepted) {
   std::int16_t count = 0;
   for (const Text& path : paths) {
     if (files.isDirectory(path) || !pathMentions(path, extension)) continue;
-    if (!load(files, path, pool[count])) return 0;
-    accepted(path);
+    if (!load(files, path, pool[count]) || !accepted(path)) return 0;
     if (++count == kMaxDropped) break;
   }
   return count;
@@ -67,9 +64,26 @@ void Form1::clearImageOffer() {
   ImageCount = 0;
 }
 
-void Form1::showPicture(const Text& path) {
-  Image1.picturePath = path;
+bool Form1::showPicture(const Text& path) {
+  // The codec accepts bitmaps the picture box cannot show; the box is the
+  // one to say whether it took the picture.
+  const bool shown = desktop_.showPicture(path);
+  Image1.picturePath = shown ? path : Text();
   ++Image1.loads;
+  return shown;
+}
+
+// The working file is copied as it is when the item is chosen: the dialog's
+// loop goes on serving calls, and a mail stored meanwhile rewrites it.
+void Form1::saveWorkingFileAs(bool written, const Text& working, const FileDialogSetup& dialog) {
+  // Read before the dialog opens: while it is open a call may store a mail
+  // and rewrite the working file. A working file that was not just written
+  // would hand over an older mail's content, so then nothing is.
+  const auto content = written ? files_.readBytes(working) : std::nullopt;
+  // Cancel or a failed copy ends silently; the working file stays written.
+  if (const auto chosen = desktop_.saveFileDialog(dialog); chosen && content) {
+    files_.writeBytes(*chosen, *content);
+  }
 }
 
 void Form1::CMFILE_Click() {
@@ -84,21 +98,16 @@ void Form1::CMSAVEMMD_Click() {
   if (!browseIndexInRange()) return;
   const Text& melody = MailStore.MailMelody[BrowseIndex];
   if (melody.empty()) return;
-  SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody);
-  // Cancel or a failed copy ends silently; the working file stays written.
-  if (const auto chosen = desktop_.saveFileDialog(MelodySaveDialog)) {
-    files_.copy(AppDir + kWorkingMelodyFile, *chosen);
-  }
+  saveWorkingFileAs(SaveMelodyFile(files_, AppDir + kWorkingMelodyFile, melody),
+                    AppDir + kWorkingMelodyFile, MelodySaveDialog);
 }
 
 void Form1::CMSAVEIMG_Click() {
   if (!browseIndexInRange()) return;
   const Text& image = MailStore.MailImage[BrowseIndex];
   if (image.empty()) return;
-  SaveImageFile(files_, AppDir + kWorkingImageFile, image);
-  if (const auto chosen = desktop_.saveFileDialog(ImageSaveDialog)) {
-    files_.copy(AppDir + kImageCopySource, *chosen);
-  }
+  saveWorkingFileAs(SaveImageFile(files_, AppDir + kWorkingImageFile, image),
+                    AppDir + kWorkingImageFile, ImageSaveDialog);
 }
 
 void Form1::CMLOADMMD_Click() {
@@ -113,22 +122,22 @@ void Form1::CMLOADMMD_Click() {
 
 void Form1::CMLOADIMG_Click() {
   const auto chosen = desktop_.openFileDialog(ImageLoadDialog);
-  if (chosen && LoadImageFile(files_, *chosen, ImagePool[0])) {
-    showPicture(*chosen);
-    return;
-  }
+  if (chosen && LoadImageFile(files_, *chosen, ImagePool[0]) && showPicture(*chosen)) return;
   clearImageOffer();
 }
 
 void Form1::Text4_OLEDragDrop(const std::vector<Text>& paths) {
-  MelodyCount = loadDropped(files_, paths, u".mmd", LoadMelodyFile, MelodyPool,
-                            [this](const Text&) { Text4.text = kMelodyIndicator; });
+  const auto showNote = [this](const Text&) {
+    Text4.text = kMelodyIndicator;
+    return true;
+  };
+  MelodyCount = loadDropped(files_, paths, u".mmd", LoadMelodyFile, MelodyPool, showNote);
   if (MelodyCount == 0) clearMelodyOffer();
 }
 
 void Form1::Image1_OLEDragDrop(const std::vector<Text>& paths) {
   ImageCount = loadDropped(files_, paths, u".bmp", LoadImageFile, ImagePool,
-                           [this](const Text& path) { showPicture(path); });
+                           [this](const Text& path) { return showPicture(path); });
   if (ImageCount == 0) clearImageOffer();
 }
 

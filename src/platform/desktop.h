@@ -35,10 +35,16 @@ class Desktop {
   // Opens the help file with the desktop's handler for it; no wait, no check.
   virtual void openHelp(const Text& path) = 0;
 
-  // Starts `commandLine` (split into program and arguments as a desktop
+  // Starts the program `commandLine` names (the whole line when it is the
+  // path of a program, else split into program and arguments as a desktop
   // does) with `argument` added whole as one more argument, in a normal
   // window, without waiting. False when it could not be started.
   virtual bool startProgram(const Text& commandLine, const Text& argument) = 0;
+
+  // Loads the bitmap file into the main window's picture box Image1, which
+  // shows it from then on; an empty path clears the box. False when the box
+  // cannot show the file: it is then empty.
+  virtual bool showPicture(const Text& bitmapPath) = 0;
 
   // The preview window Form2: shows the bitmap file at its natural size,
   // centred over the main window; one window, reused.

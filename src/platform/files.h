@@ -3,8 +3,9 @@
 // The file system as the stored-data routines use it. Paths are given the
 // way the handlers build them: the program directory followed by a name that
 // begins with a backslash ("...\amp.dat"); the implementation maps the
-// separators and matches the last name without regard to case. Paths chosen
-// in a dialog or dropped on the window are native paths and pass unchanged.
+// separators and keeps the name's exact spelling, so a name always denotes
+// the file written under it. Paths chosen in a dialog or dropped on the
+// window are native paths and pass unchanged.
 #include <cstdint>
 #include <optional>
 
@@ -20,8 +21,14 @@ class Files {
   virtual std::optional<Text> readText(const Text& path) = 0;
   // Replaces the file atomically with the CP932 bytes of `text` (line ends
   // are the caller's). False when nothing could be written; the old file then
-  // stays as it was.
+  // stays as it was. The server's own files (program-directory names) are
+  // never readable by other accounts; a file the operator chose follows the
+  // umask.
   virtual bool writeText(const Text& path, const Text& text) = 0;
+
+  // Appends to `out` the bytes writeText would write for `text`, so parts of
+  // a file can be kept encoded and written whole with writeBytes.
+  virtual void appendEncoded(TextView text, Bytes& out) = 0;
 
   virtual std::optional<Bytes> readBytes(const Text& path) = 0;
   virtual bool writeBytes(const Text& path, const Bytes& bytes) = 0;
@@ -36,11 +43,12 @@ class Files {
     return writeBytes(path, bytes);
   }
 
-  // Adds `bytes` to the end of the file in one write, creating the file,
-  // readable by its owner only, when it is missing. The file's size
-  // afterwards, or nullopt when nothing could be written.
+  // Appends `bytes` to one of the server's own files with one write, so
+  // lines written by whole calls never interleave; a new file is made the
+  // owner's alone. The file's size afterwards (the journal is renamed when
+  // it grows too long), or nullopt when nothing or not all could be written.
   virtual std::optional<std::int64_t> appendBytes(const Text& path, const Bytes& bytes) = 0;
-  // Renames, replacing an existing target.
+  // Renames one of the server's own files, replacing an existing target.
   virtual bool rename(const Text& from, const Text& to) = 0;
 
   // Copies, replacing an existing target.

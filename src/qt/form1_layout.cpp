@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "qt/accessible_controls.h"
 #include "qt/form1_window.h"
 #include "qt/qt_text.h"
 #include "qt/widget_text.h"
@@ -60,6 +61,7 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   text3_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   text3_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   text3_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  text3_->setTabChangesFocus(true);
 
   upBtn_ = addButton("UpBtn", form_.UpBtn.caption, twipsRect(4320, 600, 600, 375));
   downBtn_ = addButton("DownBtn", form_.DownBtn.caption, twipsRect(4320, 960, 600, 375));
@@ -170,6 +172,9 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
             [this, h = handler] { run([this, h] { (form_.*h)(); }); });
   }
 
+  label1->setBuddy(comNo_);
+  nameControls();
+
   // Files dragged from the desktop onto the melody box and the picture box.
   for (QWidget* target : {static_cast<QWidget*>(text4_), static_cast<QWidget*>(image1_)}) {
     target->setAcceptDrops(true);
@@ -181,11 +186,51 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   refresh();
 }
 
+void Form1Window::nameControls() {
+  // Each says what the control is, so the two "ｸﾘｱ" keys differ, and the
+  // keys that show a symbol or a picture have words.
+  const std::pair<QWidget*, const char16_t*> names[] = {
+      {text2_, u"コマンド入力"},
+      {command1_, u"コマンド送信"},
+      {text3_, u"状態表示"},
+      {upBtn_, u"前のメール"},
+      {downBtn_, u"次のメール"},
+      {clsBtn_, u"メールの消去"},
+      {funcBtn_, u"ファンクション"},
+      {connBtn_, u"通話"},
+      {cutBtn_, u"切断"},
+      {reDialBtn_, u"リダイヤル"},
+      {numBtn_[10], u"アスタリスク"},
+      {numBtn_[11], u"シャープ"},
+      {comNo_, u"ポート番号"},
+      {startBtn_, u"開始"},
+      {stopBtn_, u"停止"},
+      {scarchBtn_, u"モデムの自動検索"},
+      {text4_, u"転送データのメロディー"},
+      {image1_, u"転送データのイメージ"},
+      {clsBtn2_, u"転送データのクリア"},
+  };
+  for (const auto& [control, name] : names) nameControl(control, QString::fromUtf16(name));
+  for (std::size_t i = 0; i < 10; ++i) nameControl(numBtn_[i], QString::number(i));
+
+  // Tab reads the window row by row, each from left to right.
+  const auto& n = numBtn_;
+  chainTabOrder({text2_,     command1_,                     // command line
+                 text3_,     upBtn_,    downBtn_, clsBtn_,  // status box
+                 funcBtn_,   n[0],      n[1],     n[2],       n[3],
+                 connBtn_,   cutBtn_,                                // keypad, first row
+                 reDialBtn_, n[4],      n[5],     n[6],       n[7],  // second row
+                 n[8],       n[9],      n[10],    n[11],             // third row
+                 comNo_,     startBtn_, stopBtn_, scarchBtn_,        // port
+                 text4_,     clsBtn2_});                             // transfer data
+}
+
 QPushButton* Form1Window::addButton(const char* name, const Text& caption, const QRect& rect) {
   auto* b = new QPushButton(toQString(caption), client_);
   b->setObjectName(QString::fromLatin1(name));
   b->setGeometry(rect);
   b->setAutoDefault(false);
+  pressOnReturn(b);
   return b;
 }
 

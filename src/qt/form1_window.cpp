@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
-#include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,7 +17,6 @@
 #include <QTextCursor>
 #include <algorithm>
 
-#include "qt/qt_files.h"
 #include "qt/qt_text.h"
 #include "qt/widget_text.h"
 #include "qt/window_style.h"
@@ -35,27 +33,6 @@ void Form1Window::applyTextBox(QLineEdit* box, const TextBoxModel& model) {
   }
   box->setEnabled(model.enabled);
   applyBackground(box, model.background);
-}
-
-void Form1Window::applyPicture() {
-  // Only a change of the model touches the file; refreshes come every tick.
-  const PictureBoxModel& model = form_.Image1;
-  if (model.picturePath == picturePath_ && model.loads == pictureLoads_) return;
-  picturePath_ = model.picturePath;
-  pictureLoads_ = model.loads;
-  if (picturePath_.empty()) {
-    image1_->clear();
-  } else {
-    // A missing or unreadable file shows as no picture. Read through QImage:
-    // a pixmap loaded by name is cached by name, second and size, which would
-    // show the old picture of a file rewritten within the same second.
-    const QImage picture(QtFiles::nativePath(picturePath_));
-    if (picture.isNull()) {
-      image1_->clear();
-    } else {
-      image1_->setPixmap(QPixmap::fromImage(picture));
-    }
-  }
 }
 
 void Form1Window::refresh() {
@@ -85,7 +62,6 @@ void Form1Window::refresh() {
 
   applyTextBox(comNo_, form_.ComNo);
   applyTextBox(text4_, form_.Text4);
-  applyPicture();
 
   const std::pair<QPushButton*, const ButtonModel*> buttons[] = {
       {command1_, &form_.Command1}, {upBtn_, &form_.UpBtn},         {downBtn_, &form_.DownBtn},

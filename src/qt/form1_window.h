@@ -30,10 +30,13 @@ class Form1Window : public QMainWindow {
   explicit Form1Window(Form1& form, QWidget* parent = nullptr);
 
   // Copies the controls' data (texts, enabled states, caret, backgrounds,
-  // picture, menu items) into the widgets. Call after every handler.
+  // menu items) into the widgets. Call after every handler. The picture of
+  // Image1 is the desktop's to load, as the core asks.
   void refresh();
 
   Form1& form() { return form_; }
+  // Image1, which the desktop loads pictures into (Form1 asks it to).
+  QLabel* pictureBox() const { return image1_; }
 
  signals:
   // Emitted once, when the window has been painted for the first time.
@@ -50,12 +53,13 @@ class Form1Window : public QMainWindow {
     refresh();
   }
   QPushButton* addButton(const char* name, const Text& caption, const QRect& rect);
+  // Accessible names, tooltips and the Tab order, once every control exists.
+  void nameControls();
   QAction* addMenuItem(QMenu* menu, const char* name, const Text& caption);
   bool comNoKey(QKeyEvent* key);
   // Drag and drop of files onto Text4 or Image1; the drop goes to its handler.
   bool fileDrop(QObject* target, QEvent* event);
   void applyTextBox(QLineEdit* box, const TextBoxModel& model);
-  void applyPicture();
 
   Form1& form_;
   QWidget* client_ = nullptr;
@@ -89,8 +93,6 @@ class Form1Window : public QMainWindow {
   Text text3Shown_;
   std::int32_t text3CaretShown_ = -1;
   bool text3Applied_ = false;
-  Text picturePath_;
-  std::uint32_t pictureLoads_ = 0;
   bool painted_ = false;
   bool unloaded_ = false;
 };

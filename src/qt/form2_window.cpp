@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The preview window Form2 at run time: the picture and the window fitted to it.
 #include "qt/form2_window.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 
+#include "qt/accessible_controls.h"
 #include "qt/window_style.h"
 
 namespace ondrix {
@@ -14,6 +16,7 @@ Form2Window::Form2Window() {
   setWindowTitle(QStringLiteral(u"イメージ"));
   image1_ = new QLabel(this);
   image1_->setObjectName(QStringLiteral("Image1"));
+  nameControl(image1_, QStringLiteral(u"メールのイメージ"));
   image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   image1_->move(0, 0);
 }

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The about box FormHelp: its controls, its place over the owner, its close.
 #include "qt/form_help_window.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 
+#include "qt/accessible_controls.h"
 #include "qt/window_style.h"
 
 #ifndef ONDRIX_VERSION_MAJOR
@@ -33,6 +35,7 @@ QString versionLine(int major, int minor, int revision) {
 }
 
 FormHelpWindow::FormHelpWindow() {
+  registerJapaneseFontSubstitutes();
   setObjectName(QStringLiteral("FormHelp"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -48,7 +51,11 @@ FormHelpWindow::FormHelpWindow() {
   auto* ok = new QPushButton(QStringLiteral(u"ＯＫ"), this);
   ok->setObjectName(QStringLiteral("Command1"));
   ok->setGeometry(twipsRect(840, 1440, 1455, 375));
+  // The keypad's face: in the desktop's proportional face the full-width
+  // letters shrink to "OK".
+  ok->setFont(gothic(windowFont().pointSize()));
   ok->setAutoDefault(true);
+  pressOnReturn(ok);
   ok->setFocus();
   connect(ok, &QPushButton::clicked, this, &QWidget::close);
 }

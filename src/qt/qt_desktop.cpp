@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Desktop services through Qt: dialogs, message box, help viewer, player,
+// and the operator's windows besides the main one.
 #include "qt/qt_desktop.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 #include "qt/form2_window.h"
@@ -35,18 +40,31 @@ QtDesktop::~QtDesktop() {
   delete formHelp_.data();
 }
 
+QString QtDesktop::nativePath(const Text& path) const {
+  return files_ != nullptr ? files_->nativePath(path) : toQString(path);
+}
+
 Form2Window* QtDesktop::preview() const { return form2_.data(); }
 FormHelpWindow* QtDesktop::about() const { return formHelp_.data(); }
 
-void QtDesktop::messageBox(const Text& message) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), toQString(message),
-                  QMessageBox::Ok, owner_.data());
+void runMessageBox(const QString& text, QWidget* owner,
+                   const std::function<void(QWidget&)>& shown) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ondrix Server"), text, QMessageBox::Ok,
+                  owner);
+  if (shown) QTimer::singleShot(0, &box, [&box, &shown] { shown(box); });
   box.exec();
+}
+
+void QtDesktop::messageBox(const Text& message) {
+  runMessageBox(toQString(message), owner_.data());
 }
 
 std::optional<Text> QtDesktop::fileDialog(const FileDialogSetup& setup, bool save) {
   QFileDialog dialog(owner_.data(), toQString(setup.title));
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
+  // Qt's own dialog speaks the Japanese of the installed translations; a
+  // desktop's dialog would follow the session's locale instead.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode((setup.flags & kDialogFileMustExist) != 0 ? QFileDialog::ExistingFile
                                                                : QFileDialog::AnyFile);
@@ -70,22 +88,48 @@ std::optional<Text> QtDesktop::saveFileDialog(const FileDialogSetup& setup) {
 }
 
 void QtDesktop::openHelp(const Text& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QtFiles::nativePath(path)));
+  QDesktopServices::openUrl(QUrl::fromLocalFile(nativePath(path)));
 }
 
 bool QtDesktop::startProgram(const Text& commandLine, const Text& argument) {
-  // No shell: the line is split as a desktop splits a command line, and the
-  // argument stays one argument whatever blanks it holds.
-  QStringList arguments = QProcess::splitCommand(toQString(commandLine));
-  if (arguments.isEmpty()) return false;
-  const QString program = arguments.takeFirst();
-  arguments << QtFiles::nativePath(argument);
+  // No shell. A line that is the path of a program is that program, blanks
+  // and all: the settings file keeps such a path whole between its quotes,
+  // while quotes of the line's own become ” when the file is saved.
+  QString program = toQString(commandLine);
+  QStringList arguments;
+  const QFileInfo whole(program);
+  if (!whole.isFile() || !whole.isExecutable()) {
+    // Split as a desktop splits a command line, ” grouping as the double
+    // quote it was saved for.
+    program.replace(QChar(0x201D), QLatin1Char('"'));
+    arguments = QProcess::splitCommand(program);
+    if (arguments.isEmpty()) return false;
+    program = arguments.takeFirst();
+  }
+  // The melody file is one argument, whatever blanks it holds.
+  arguments << nativePath(argument);
   return QProcess::startDetached(program, arguments);
+}
+
+bool QtDesktop::showPicture(const Text& bitmapPath) {
+  QImage picture;
+  // Read through QImage: a pixmap loaded by name is cached by name, second
+  // and size, which would show the old picture of a file rewritten within
+  // the same second.
+  if (!bitmapPath.empty()) picture.load(nativePath(bitmapPath));
+  if (pictureBox_ != nullptr) {
+    if (picture.isNull()) {
+      pictureBox_->clear();
+    } else {
+      pictureBox_->setPixmap(QPixmap::fromImage(picture));
+    }
+  }
+  return bitmapPath.empty() || !picture.isNull();
 }
 
 void QtDesktop::showPreview(const Text& bitmapPath) {
   if (form2_ == nullptr) form2_ = new Form2Window;
-  form2_->form_show(QtFiles::nativePath(bitmapPath), owner_.data());
+  form2_->form_show(nativePath(bitmapPath), owner_.data());
 }
 
 void QtDesktop::showAbout() {

@@ -1,5 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Files through Qt and POSIX: reads, atomic replacement with the modes the
+// server's own files and the operator's exports each need, and appends.
 #include "qt/qt_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,17 +14,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
 
 #include "qt/qt_cp932.h"
 #include "qt/qt_text.h"
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace ondrix {
 
@@ -29,10 +28,22 @@ bool canWriteIn(const QString& dir) {
   return probe.open();
 }
 
+// Makes `dir` and whatever of its parents is missing, each the owner's alone
+// whatever the umask: the folder holds the callers' mail.
+bool makePrivatePath(const QString& dir) {
+  const QFileInfo info(dir);
+  if (info.isDir()) return true;
+  const QString parent = info.absolutePath();
+  if (parent != info.absoluteFilePath() && !makePrivatePath(parent)) return false;
+  const QByteArray native = QFile::encodeName(info.absoluteFilePath());
+  if (::mkdir(native.constData(), 0700) == 0) return ::chmod(native.constData(), 0700) == 0;
+  return errno == EEXIST && QFileInfo(dir).isDir();
+}
+
 // The per-user data directory, made when missing; empty when it cannot be.
 QString userDataDirectory() {
   const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (dataDir.isEmpty() || !QDir().mkpath(dataDir)) return {};
+  if (dataDir.isEmpty() || !makePrivatePath(dataDir)) return {};
   return dataDir;
 }
 
@@ -52,33 +63,57 @@ std::optional<QByteArray> readAll(const QString& native) {
   return data;
 }
 
-// Writes a temporary file beside the target and renames it over the target,
-// so a failure at any point leaves the old file as it was. Unless `synced` is
-// false, the data is on the disk before the rename, so not even a power cut
-// can leave an empty file where the mail store was.
-bool replaceWith(const QString& native, const QByteArray& data, bool synced = true) {
-  if (!synced) {
-    // A plain file, so it gets the usual permissions (a temporary file's
-    // are the owner's only); the process id keeps two servers apart.
-    const QString temp = native + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
-    QFile::remove(temp);  // left over from a process that was killed
-    QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(data) != data.size() ||
-        !file.flush()) {
-      file.close();
-      QFile::remove(temp);
-      return false;
-    }
-    file.close();
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(temp).toStdString(),
-                            QFile::encodeName(native).toStdString(), ec);
-    if (ec) QFile::remove(temp);
-    return !ec;
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
   }
+  return true;
+}
+
+// Replaces one of the server's own files: a temporary file beside the target
+// is written and renamed over it, so a failure at any point leaves the old
+// file as it was. The temporary file is made the owner's alone and given its
+// final mode before the first byte goes in: a new file stays 0600, a
+// replaced one keeps its owner's and group's bits (and, where allowed, its
+// group) but loses every bit for others. Unless `synced` is false, the data
+// is on the disk before the rename, so not even a power cut can leave an
+// empty file where the mail store was.
+bool replacePrivately(const QString& native, const char* data, std::size_t size, bool synced) {
+  QByteArray target = QFile::encodeName(native);
+  struct stat old {};
+  bool replacing = ::lstat(target.constData(), &old) == 0;
+  if (replacing && S_ISLNK(old.st_mode)) {
+    // A link is kept and the file it names replaced.
+    target = QFile::encodeName(QFileInfo(native).symLinkTarget());
+    replacing = ::stat(target.constData(), &old) == 0;
+  }
+  // A file its owner made read-only is not replaced.
+  if (replacing && ::access(target.constData(), W_OK) != 0) return false;
+  QByteArray temp = target + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600 or less, whatever the umask
+  if (fd < 0) return false;
+  struct stat made {};
+  if (replacing && ::fstat(fd, &made) == 0 && made.st_gid != old.st_gid) {
+    [[maybe_unused]] const int kept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  }
+  bool ok = ::fchmod(fd, replacing ? (old.st_mode & 0770) : 0600) == 0 &&
+            writeAll(fd, data, size) && (!synced || ::fdatasync(fd) == 0);
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+  if (!ok) ::unlink(temp.constData());
+  return ok;
+}
+
+// Replaces a file the operator chose: its mode follows the umask, or the
+// file it replaces, as in any desktop program.
+bool replaceForOperator(const QString& native, const char* data, std::size_t size) {
   QSaveFile file(native);
   if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(data) != data.size()) {
+  if (file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size)) {
     file.cancelWriting();
     return false;
   }
@@ -87,27 +122,49 @@ bool replaceWith(const QString& native, const QByteArray& data, bool synced = tr
 
 }  // namespace
 
+// The server's own files are private; a file the operator chose is an export.
+bool QtFiles::replaceWith(const Text& path, const char* data, std::size_t size, bool synced) const {
+  if (const auto own = ownFilePath(path)) return replacePrivately(*own, data, size, synced);
+  return replaceForOperator(toQString(path), data, size);
+}
+
+bool QtFiles::replaceWith(const Text& path, const QByteArray& data, bool synced) const {
+  return replaceWith(path, data.constData(), static_cast<std::size_t>(data.size()), synced);
+}
+
+bool QtFiles::replaceWith(const Text& path, const Bytes& bytes, bool synced) const {
+  return replaceWith(path, reinterpret_cast<const char*>(bytes.data()), bytes.size(), synced);
+}
+
+namespace {
+
+QByteArray encodeText(const Text& text) {
+  return encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+}  // namespace
+
 QtFiles::QtFiles() : programDir_(defaultProgramDirectory()) {}
 
 QtFiles::QtFiles(Text programDirectory) : programDir_(std::move(programDirectory)) {}
 
-QString QtFiles::nativePath(const Text& path) {
-  QString p = toQString(path);
-  if (!p.contains(QLatin1Char('\\'))) return p;
-  p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-
-  const QFileInfo info(p);
-  if (info.exists()) return p;
-  const QString name = info.fileName();
-  if (name.isEmpty()) return p;
-  const QDir dir = info.dir();
-  // Sorted, so the same entry wins every time when several differ in case.
-  const QStringList entries = dir.entryList(
-      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QString& entry : entries) {
-    if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+std::optional<QString> QtFiles::ownFilePath(const Text& path) const {
+  for (const Text* directory : {&programDir_, &fallbackDir_}) {
+    const std::size_t n = directory->size();
+    if (n == 0 || path.size() <= n + 1 || path.compare(0, n, *directory) != 0 || path[n] != u'\\') {
+      continue;
+    }
+    const QString name = toQString(TextView(path).substr(n + 1));
+    if (name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char('/'))) continue;
+    // The exact spelling only: a file whose name differs in case is never
+    // taken for the one the program writes.
+    return QDir(QDir::fromNativeSeparators(toQString(*directory))).filePath(name);
   }
-  return p;
+  return std::nullopt;
+}
+
+QString QtFiles::nativePath(const Text& path) const {
+  return ownFilePath(path).value_or(toQString(path));
 }
 
 std::optional<Text> QtFiles::readText(const Text& path) {
@@ -118,20 +175,21 @@ std::optional<Text> QtFiles::readText(const Text& path) {
 }
 
 bool QtFiles::writeText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path),
-                     encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))));
+  return replaceWith(path, encodeText(text));
 }
 
 bool QtFiles::writeWorkingText(const Text& path, const Text& text) {
-  return replaceWith(nativePath(path),
-                     encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size()))),
-                     /*synced=*/false);
+  return replaceWith(path, encodeText(text), /*synced=*/false);
 }
 
 bool QtFiles::writeWorkingBytes(const Text& path, const Bytes& bytes) {
-  const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
-                        static_cast<qsizetype>(bytes.size()));
-  return replaceWith(nativePath(path), data, /*synced=*/false);
+  return replaceWith(path, bytes, /*synced=*/false);
+}
+
+void QtFiles::appendEncoded(TextView text, Bytes& out) {
+  const QByteArray bytes =
+      encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+  out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
 std::optional<Bytes> QtFiles::readBytes(const Text& path) {
@@ -140,40 +198,32 @@ std::optional<Bytes> QtFiles::readBytes(const Text& path) {
   return Bytes(data->begin(), data->end());
 }
 
-bool QtFiles::writeBytes(const Text& path, const Bytes& bytes) {
-  const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
-                        static_cast<qsizetype>(bytes.size()));
-  return replaceWith(nativePath(path), data);
+bool QtFiles::writeBytes(const Text& path, const Bytes& bytes) { return replaceWith(path, bytes); }
+
+std::optional<std::int64_t> QtFiles::appendBytes(const Text& path, const Bytes& bytes) {
+  const QByteArray native = QFile::encodeName(nativePath(path));
+  int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::fchmod(fd, 0600);  // the umask may have taken the owner's bits too
+  } else if (errno == EEXIST) {
+    fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  }
+  if (fd < 0) return std::nullopt;
+  ssize_t n = 0;
+  do {
+    n = ::write(fd, bytes.data(), bytes.size());
+  } while (n < 0 && errno == EINTR);
+  struct stat st {};
+  const bool sized = ::fstat(fd, &st) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (!closed || !sized || n != static_cast<ssize_t>(bytes.size())) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_size);
 }
 
 bool QtFiles::copy(const Text& from, const Text& to) {
   const auto data = readAll(nativePath(from));
   if (!data) return false;
-  return replaceWith(nativePath(to), *data);
-}
-
-std::optional<std::int64_t> QtFiles::appendBytes(const Text& path, const Bytes& bytes) {
-  const QString native = nativePath(path);
-#ifdef Q_OS_UNIX
-  // One write on a descriptor opened for appending puts the whole line at
-  // the end, even when someone else appends to the file meanwhile.
-  const int fd = ::open(QFile::encodeName(native).constData(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return std::nullopt;
-  const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-  struct stat st {};
-  const bool sized = ::fstat(fd, &st) == 0;
-  ::close(fd);
-  if (n < 0 || static_cast<std::size_t>(n) != bytes.size() || !sized) return std::nullopt;
-  return static_cast<std::int64_t>(st.st_size);
-#else
-  QFile file(native);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return std::nullopt;
-  const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
-                        static_cast<qsizetype>(bytes.size()));
-  if (file.write(data) != data.size() || !file.flush()) return std::nullopt;
-  return file.size();
-#endif
+  return replaceWith(to, *data);
 }
 
 bool QtFiles::rename(const Text& from, const Text& to) {
@@ -183,7 +233,10 @@ bool QtFiles::rename(const Text& from, const Text& to) {
   return !ec;
 }
 
-Text QtFiles::fallbackDirectory() { return toText(QDir::toNativeSeparators(userDataDirectory())); }
+Text QtFiles::fallbackDirectory() {
+  fallbackDir_ = toText(QDir::toNativeSeparators(userDataDirectory()));
+  return fallbackDir_;
+}
 
 bool QtFiles::exists(const Text& path) { return QFileInfo::exists(nativePath(path)); }
 

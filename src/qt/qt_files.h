@@ -2,7 +2,7 @@
 #pragma once
 // Files through Qt: CP932 text files, whole-file bytes, atomic replacement,
 // and the mapping of program-directory names ("...\amp.dat") to native
-// paths whose last name is matched without regard to case.
+// paths.
 #include <QString>
 
 #include "platform/files.h"
@@ -18,6 +18,7 @@ class QtFiles : public Files {
 
   std::optional<Text> readText(const Text& path) override;
   bool writeText(const Text& path, const Text& text) override;
+  void appendEncoded(TextView text, Bytes& out) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
   bool writeWorkingText(const Text& path, const Text& text) override;
@@ -31,14 +32,23 @@ class QtFiles : public Files {
   Text fallbackDirectory() override;
   void setCurrentDirectory(const Text& path) override;
 
-  // The native path for `path`. A path holding backslashes is a
-  // program-directory name: the separators become '/', and when no entry has
-  // the exact last name but one differs only in case, that entry is used.
-  // Other paths (from dialogs, drops) pass unchanged.
-  static QString nativePath(const Text& path);
+  // The native path for `path`. The program's own files are named by the
+  // program directory (or the fallback directory, once asked for), a
+  // backslash and a name: the backslash becomes '/' and the name keeps its
+  // exact spelling, so it is always the file the program writes under that
+  // name. Any other path was chosen in a dialog or dropped on the window and
+  // is used exactly as given, backslashes included.
+  QString nativePath(const Text& path) const;
 
  private:
+  // The native path of one of the program's own files; nothing for others.
+  std::optional<QString> ownFilePath(const Text& path) const;
+  bool replaceWith(const Text& path, const char* data, std::size_t size, bool synced = true) const;
+  bool replaceWith(const Text& path, const QByteArray& data, bool synced = true) const;
+  bool replaceWith(const Text& path, const Bytes& bytes, bool synced = true) const;
+
   Text programDir_;
+  Text fallbackDir_;
 };
 
 }  // namespace ondrix

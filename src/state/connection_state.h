@@ -113,6 +113,13 @@ struct Form1Members {
   Text RxBuffer;
 };
 
+// A slot's line of the store file as last encoded, and the five texts it
+// was made from.
+struct EncodedSlot {
+  std::array<Text, 5> texts;
+  Bytes line;
+};
+
 // The five parallel arrays of stored mails; slot 0 unused, slot 1 newest.
 struct MailStoreArrays {
   using Column = std::array<Text, kMailSlots + 1>;
@@ -122,9 +129,20 @@ struct MailStoreArrays {
   Column MailMelody{};
   Column MailImage{};
 
+  // What the last save encoded, slot by slot, and the buffer the file was
+  // joined in, kept so that a save encodes only the slots that changed. The
+  // lines move with their slots; a line is used only while its slot still
+  // holds the texts it was made from, so a slot changed in place is encoded
+  // again.
+  mutable std::array<EncodedSlot, kMailSlots + 1> encoded{};
+  mutable Bytes fileBytes;
+  mutable const void* encodedBy = nullptr;  // the encoder of the lines
+
   // Moves slots 1..99 of all five arrays to 2..100; slot 100 is dropped and
   // slot 1 keeps its old texts until the caller overwrites them.
   void makeRoomAtSlot1();
+  // Moves the slots after `slot` one up over it; slot 100 becomes empty.
+  void removeSlot(std::int16_t slot);
   // Empties one slot of all five arrays.
   void clearSlot(std::int16_t slot);
 };

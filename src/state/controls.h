@@ -28,12 +28,12 @@ struct MenuItemModel {
   bool enabled = true;
 };
 
+// The picture itself goes to the box through the desktop, which says
+// whether the box took it; this is the record of what the box was given.
 struct PictureBoxModel {
   // Path of the bitmap shown; empty when the box shows no picture.
   Text picturePath;
-  // Counts loads: a handler that (re)loads the picture bumps it, so a file
-  // rewritten under the same name is shown again without the window having
-  // to watch the file.
+  // Counts the loads into the box, clearing included.
   std::uint32_t loads = 0;
 };
 

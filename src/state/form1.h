@@ -132,8 +132,11 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // Withdraw the whole offer of one kind.
   void clearMelodyOffer();
   void clearImageOffer();
-  // Image1 shows the bitmap at `path`; an empty path clears it.
-  void showPicture(const Text& path);
+  // Asks where to save a copy of the working file and writes it there.
+  void saveWorkingFileAs(bool written, const Text& working, const FileDialogSetup& dialog);
+  // Image1 shows the bitmap at `path`; an empty path clears it. False when
+  // the box could not take the picture and stays empty.
+  bool showPicture(const Text& path);
 
  public:
   // --- melody and image files, File and Help menus ------------------------

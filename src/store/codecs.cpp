@@ -12,8 +12,8 @@ const Text kMelodyMark = u"<MEL=";
 
 }  // namespace
 
-void SaveMelodyFile(Files& files, const Text& path, const Text& melody) {
-  files.writeWorkingText(path, melody + CRLF);
+bool SaveMelodyFile(Files& files, const Text& path, const Text& melody) {
+  return files.writeWorkingText(path, melody + CRLF);
 }
 
 bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
@@ -26,8 +26,8 @@ bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
   return firstLine.starts_with(kMelodyMark);
 }
 
-void SaveImageFile(Files& files, const Text& path, const Text& image) {
-  files.writeWorkingBytes(path, bitmapFileFromTerminal(decodeBase64Tolerant(image)));
+bool SaveImageFile(Files& files, const Text& path, const Text& image) {
+  return files.writeWorkingBytes(path, bitmapFileFromTerminal(decodeBase64Tolerant(image)));
 }
 
 bool LoadImageFile(Files& files, const Text& path, Text& element) {

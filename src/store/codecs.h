@@ -11,12 +11,13 @@ namespace ondrix {
 inline const Text kWorkingMelodyFile = u"\\melody.mmd";
 inline const Text kWorkingImageFile = u"\\Image.bmp";
 
-void SaveMelodyFile(Files& files, const Text& path, const Text& melody);
+// The savers are false when the file could not be written.
+bool SaveMelodyFile(Files& files, const Text& path, const Text& melody);
 // True when the first line begins "<MEL="; `firstLine` gets the first line
 // whenever it could be read.
 bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine);
 // `image` is a bare image text (Base64 of a terminal bitmap).
-void SaveImageFile(Files& files, const Text& path, const Text& image);
+bool SaveImageFile(Files& files, const Text& path, const Text& image);
 // On success `element` becomes "<IMAGE>" Base64 "</IMAGE>".
 bool LoadImageFile(Files& files, const Text& path, Text& element);
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mail_store_file.h"
 
+#include <cstring>
+
 #include "store/quoted_field.h"
 
 namespace ondrix {
@@ -10,6 +12,13 @@ namespace {
 // Files of the first layout begin directly with this slot count.
 constexpr std::int32_t kOldLayoutMark = 100;
 constexpr std::int32_t kFieldsWritten = 5;
+
+// Compared as bytes: a full store is a few hundred thousand characters, and
+// every save compares them all.
+bool sameText(const Text& a, const Text& b) {
+  return a.size() == b.size() &&
+         std::memcmp(a.data(), b.data(), a.size() * sizeof(Text::value_type)) == 0;
+}
 
 }  // namespace
 
@@ -56,27 +65,44 @@ void LoadMailStore(Files& files, const Text& path, MailStoreArrays& store) {
 }
 
 bool SaveMailStore(Files& files, const Text& path, const MailStoreArrays& store) {
-  QuotedFieldWriter out;
-  std::size_t size = 32;
-  for (int i = 1; i <= kMailSlots; ++i) {
-    size += store.MailCaller[i].size() + store.MailText[i].size() + store.MailTime[i].size() +
-            store.MailMelody[i].size() + store.MailImage[i].size() + 16;
+  // Lines encoded by another encoder are no use to this one.
+  if (store.encodedBy != &files) {
+    store.encoded = {};
+    store.encodedBy = &files;
   }
-  out.reserve(size);
+  Bytes& out = store.fileBytes;
+  out.clear();
+  QuotedFieldWriter header;
   for (const std::int32_t n : {0, std::int32_t{kMailSlots}, kFieldsWritten, 0}) {
-    out.headerNumber(n);
-    out.endLine();
+    header.headerNumber(n);
+    header.endLine();
   }
+  files.appendEncoded(header.content(), out);
   for (int i = 1; i <= kMailSlots; ++i) {
-    out.text(store.MailCaller[i]);
-    out.text(store.MailText[i]);
-    out.text(store.MailTime[i]);
-    out.text(store.MailMelody[i]);
-    out.text(store.MailImage[i]);
-    out.endLine();
+    const std::array<const Text*, 5> texts{&store.MailCaller[i], &store.MailText[i],
+                                           &store.MailTime[i], &store.MailMelody[i],
+                                           &store.MailImage[i]};
+    EncodedSlot& slot = store.encoded[i];
+    const auto same = [&] {
+      for (std::size_t f = 0; f < texts.size(); ++f) {
+        if (!sameText(slot.texts[f], *texts[f])) return false;
+      }
+      return true;
+    };
+    if (slot.line.empty() || !same()) {
+      QuotedFieldWriter line;
+      for (std::size_t f = 0; f < texts.size(); ++f) {
+        line.text(*texts[f]);
+        slot.texts[f] = *texts[f];
+      }
+      line.endLine();
+      slot.line.clear();
+      files.appendEncoded(line.content(), slot.line);
+    }
+    out.insert(out.end(), slot.line.begin(), slot.line.end());
   }
   // One write of the whole store: a failed save never costs the old file.
-  return files.writeText(path, out.content());
+  return files.writeBytes(path, out);
 }
 
 }  // namespace ondrix

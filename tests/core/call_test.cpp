@@ -61,7 +61,7 @@ TEST_F(Calls, TerminalCallFromRingToStoredMail) {
             u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n\"0123456789\",\"Hi & bye\",\"12/06 07:45\",\"" +
                 kMelody + u"\",\"" + image + u"\"\r\n" + emptySlots(99));
   EXPECT_EQ(h.fakes.files.readText(f.AppDir + u"\\melody.mmd"), kMelody + u"\r\n");
-  const auto bmp = h.fakes.files.readBytes(f.AppDir + u"\\image.bmp");
+  const auto bmp = h.fakes.files.readBytes(f.AppDir + u"\\Image.bmp");
   ASSERT_TRUE(bmp.has_value());
   EXPECT_EQ(bmp->size(), 62u + 4u * 2u);
   EXPECT_EQ(*bmp, bitmapFileFromTerminal(kTerminalImage));

@@ -231,7 +231,7 @@ TEST(MainWindow, LoadReadsStoreThenSettingsFromTheProgramDirectory) {
   FakePlatform fakes;
   ReadLoggingFiles files;
   files.setProgramDirectory(u"/srv/ondrix");
-  files.writeText(u"/srv/ondrix/Brellin.INI",
+  files.writeText(u"/srv/ondrix/brellin.ini",
                   u"\"at#sy1=40\"\r\n\"atu3v1q0\\v2#ps2=1\"\r\n7\r\n\"QV-X1\"\r\n"
                   u"\"\",\"\",\"0\"\r\n\"\"\r\n");
   files.writeText(

@@ -63,6 +63,43 @@ TEST(MailStoreFile, FullStoreRoundTrip) {
   expectSameStore(read, written);
 }
 
+// A save after any change writes what the first save of the same texts
+// writes: the lines kept from the last save never outlive their texts.
+TEST(MailStoreFile, KeptLinesFollowEveryChange) {
+  struct Case {
+    const char* name;
+    void (*change)(MailStoreArrays&);
+  };
+  const Case cases[] = {
+      {"nothing", [](MailStoreArrays&) {}},
+      {"new record",
+       [](MailStoreArrays& s) {
+         s.makeRoomAtSlot1();
+         s.MailCaller[1] = u"0399998888";
+         s.MailText[1] = u"新しい";
+       }},
+      {"record removed", [](MailStoreArrays& s) { s.removeSlot(5); }},
+      {"field changed in place", [](MailStoreArrays& s) { s.MailImage[9] = u"RE9UAAgACA=="; }},
+      {"same length, other text", [](MailStoreArrays& s) { s.MailTime[2][0] = u'9'; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFiles files;
+    MailStoreArrays s = sampleStore();
+    ASSERT_TRUE(SaveMailStore(files, kPath, s));
+    c.change(s);
+    ASSERT_TRUE(SaveMailStore(files, kPath, s));
+    MailStoreArrays fresh;
+    for (auto column :
+         {&MailStoreArrays::MailCaller, &MailStoreArrays::MailText, &MailStoreArrays::MailTime,
+          &MailStoreArrays::MailMelody, &MailStoreArrays::MailImage}) {
+      fresh.*column = s.*column;
+    }
+    ASSERT_TRUE(SaveMailStore(files, u"/fresh\\amp.dat", fresh));
+    EXPECT_EQ(files.readText(kPath), files.readText(u"/fresh\\amp.dat"));
+  }
+}
+
 TEST(MailStoreFile, QuoteInsideTextKeepsLaterRecordsInPlace) {
   FakeFiles files;
   MailStoreArrays s;

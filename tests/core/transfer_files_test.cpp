@@ -14,7 +14,8 @@ namespace {
 using PC = PendingCmdCode;
 
 const Text kNote = u"♪";
-const Text kImage16 = u"RE9UABAAEA==";  // a 16 x 16 terminal bitmap without pixel data
+const Text kImage16 = u"RE9UABAAEA==";         // a 16 x 16 terminal bitmap without pixel data
+const Text kImage8 = u"RE9UAAgACDxCpYGlmUI8";  // 8 x 8 with pixels
 
 struct Transfer {
   Harness<> h;
@@ -29,12 +30,22 @@ struct Transfer {
     b.resize(7 + (w * h + 7) / 8, 0x5A);
     SaveImageFile(files, path, encodeBase64(b));
   }
-  void showMail(const Text& melody, const Text& image) {
-    f.MailStore.MailText[3] = u"text";
-    f.MailStore.MailMelody[3] = melody;
-    f.MailStore.MailImage[3] = image;
-    f.BrowseIndex = 3;
+  void showMail(const Text& melody, const Text& image, std::int16_t slot = 3) {
+    f.MailStore.MailText[slot] = u"text";
+    f.MailStore.MailMelody[slot] = melody;
+    f.MailStore.MailImage[slot] = image;
+    f.BrowseIndex = slot;
     f.PendingCmd = PC::MailBrowse;
+  }
+  // The working file's bytes for a mail's melody or image.
+  static std::optional<Bytes> working(bool melody, const Text& content) {
+    FakeFiles scratch;
+    if (melody) {
+      SaveMelodyFile(scratch, u"/w", content);
+    } else {
+      SaveImageFile(scratch, u"/w", content);
+    }
+    return scratch.readBytes(u"/w");
   }
   // What the loaders make of `paths`, in order, as the expected pool.
   std::vector<Text> loaded(const std::vector<Text>& paths, bool melody) {
@@ -55,7 +66,10 @@ TEST(TransferFiles, DialogsAndSaving) {
     std::int32_t flags;
     bool save;
     std::optional<Text> chosen;
-    Text working;  // saves: the file copied to the chosen path
+    Text working;              // saves: the file copied to the chosen path
+    bool mailArrives = false;  // while the dialog is open
+    // The program folder refuses writes when the second mail is saved.
+    bool refusedSecond = false;
   };
   const Case cases[] = {
       {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
@@ -66,28 +80,61 @@ TEST(TransferFiles, DialogsAndSaving) {
        u"/op/a.bmp", u"/app\\Image.bmp"},
       {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
        std::nullopt, u"/app\\Image.bmp"},
+      {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
+       true, u"/op/a.mmd", u"/app\\melody.mmd", false, true},
+      {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
+       u"/op/a.bmp", u"/app\\Image.bmp", false, true},
+      {&Form1::CMSAVEMMD_Click, u"メロディーを保存", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4,
+       true, u"/op/b.mmd", u"/app\\melody.mmd", true},
+      {&Form1::CMSAVEIMG_Click, u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4, true,
+       u"/op/b.bmp", u"/app\\Image.bmp", true},
       {&Form1::CMLOADMMD_Click, u"メロディー読込み", u"TAVIXメロディーファイル(*.mmd)|*.mmd", 4096,
        false, std::nullopt, u""},
       {&Form1::CMLOADIMG_Click, u"イメージ読込み", u"ビットマップファイル(*.bmp)|*.bmp", 4096,
        false, std::nullopt, u""},
   };
+  // A save runs for two mails in turn, in a folder that also holds files
+  // whose names differ from the working files' only in case (the operator's
+  // earlier saves): each copy holds its own mail's melody or picture, and a
+  // working file that could not be written is not copied (it is the first
+  // mail's).
+  const std::pair<Text, Text> mails[] = {{u"<MEL=T120>cde", kImage16}, {u"<MEL=T90>efg", kImage8}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled"));
+    SCOPED_TRACE(toUtf8(c.title) + (c.chosen ? " confirmed" : " cancelled") +
+                 (c.mailArrives ? ", a mail arriving" : ""));
     Transfer t;
-    t.showMail(u"<MEL=T120>cde", kImage16);
-    t.desktop.dialogAnswers.push_back(c.chosen);
-    (t.f.*c.command)();
-    ASSERT_EQ(t.desktop.dialogs.size(), 1u);
-    EXPECT_EQ(t.desktop.dialogs[0].title, c.title);
-    EXPECT_EQ(t.desktop.dialogs[0].filter, c.filter);
-    EXPECT_EQ(t.desktop.dialogs[0].flags, c.flags);
-    EXPECT_EQ(t.desktop.dialogIsSave, std::vector<bool>{c.save});
-    if (!c.save) continue;
-    const auto working = t.files.readBytes(c.working);
-    EXPECT_TRUE(working && !working->empty());
-    EXPECT_EQ(t.files.writeLog().size(), c.chosen ? 2u : 1u);
-    if (c.chosen) {
-      EXPECT_EQ(t.files.readBytes(*c.chosen), working);
+    t.files.writeBytes(u"/app\\image.bmp", Bytes{'o', 'l', 'd'});
+    t.files.writeText(u"/app\\Melody.mmd", u"<MEL=old>\r\n");
+    const bool melody = c.command == &Form1::CMSAVEMMD_Click;
+    for (std::size_t mail = 0; mail < (c.save ? 2u : 1u); ++mail) {
+      SCOPED_TRACE("mail " + std::to_string(mail + 1));
+      t.showMail(mails[mail].first, mails[mail].second, static_cast<std::int16_t>(3 + mail));
+      t.desktop.dialogAnswers.push_back(c.chosen);
+      const std::size_t writes = t.files.writeLog().size();
+      const bool refused = c.refusedSecond && mail == 1;
+      t.files.setReadOnly(u"/app", refused);
+      if (c.mailArrives) {
+        // The next mail rewrites the working files while the dialog is open.
+        t.desktop.whileDialogOpen = [&] {
+          t.f.StoreReceivedMail(u"next", u"<MEL=T90>gab", u"RE9UAAgACA==");
+        };
+      }
+      (t.f.*c.command)();
+      ASSERT_EQ(t.desktop.dialogs.size(), mail + 1);
+      EXPECT_EQ(t.desktop.dialogs[mail].title, c.title);
+      EXPECT_EQ(t.desktop.dialogs[mail].filter, c.filter);
+      EXPECT_EQ(t.desktop.dialogs[mail].flags, c.flags);
+      EXPECT_EQ(t.desktop.dialogIsSave, std::vector<bool>(mail + 1, c.save));
+      if (!c.save) continue;
+      const auto& shown = mails[refused ? 0 : mail];
+      const auto expected = Transfer::working(melody, melody ? shown.first : shown.second);
+      if (!c.mailArrives) {
+        EXPECT_EQ(t.files.readBytes(c.working), expected);
+        EXPECT_EQ(t.files.writeLog().size() - writes, refused ? 0u : c.chosen ? 2u : 1u);
+      }
+      if (c.chosen) {
+        EXPECT_EQ(t.files.readBytes(*c.chosen), expected);
+      }
     }
   }
 }
@@ -130,6 +177,7 @@ TEST(TransferFiles, LoadDialogs) {
                         {"melody cancelled", true, std::nullopt, false},
                         {"16 x 16 image", false, u"/m/small.bmp", true},
                         {"120 x 50 image", false, u"/m/wide.bmp", false},
+                        {"image the box cannot show", false, u"/m/blank.bmp", false},
                         {"image cancelled", false, std::nullopt, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -138,6 +186,8 @@ TEST(TransferFiles, LoadDialogs) {
     t.files.writeText(u"/m/bad.mmd", u"<mel=T100>ab\r\n");
     t.bitmap(u"/m/small.bmp", 16, 16);
     t.bitmap(u"/m/wide.bmp", 120, 50);
+    t.bitmap(u"/m/blank.bmp", 16, 16);
+    t.desktop.unshowablePictures = {u"/m/blank.bmp"};
     auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
     auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
     pool = {u"old0", u"old1"};
@@ -154,7 +204,10 @@ TEST(TransferFiles, LoadDialogs) {
       EXPECT_EQ(t.f.Text4.text, c.loads ? kNote : u"");
     } else {
       EXPECT_EQ(t.f.Image1.picturePath, c.loads ? *c.chosen : u"");
-      EXPECT_EQ(t.f.Image1.loads, 2u);
+      // The box was last given the picture, or emptied.
+      ASSERT_FALSE(t.desktop.pictures.empty());
+      EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
+      EXPECT_EQ(t.f.Image1.loads, 1u + t.desktop.pictures.size());
     }
   }
 }
@@ -165,8 +218,9 @@ std::vector<Text> numbered(const char16_t* ext, int n) {
   return paths;
 }
 
-// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, names with
-// "dir" are folders, every other ".mmd"/".bmp" file is good.
+// Dropped files: "bad.mmd" is no melody, "wide.bmp" is 120 x 50, "blank.bmp"
+// a bitmap the picture box cannot show, names with "dir" are folders, every
+// other ".mmd"/".bmp" file is good.
 TEST(TransferFiles, Drops) {
   struct Case {
     const char* name;
@@ -189,6 +243,7 @@ TEST(TransferFiles, Drops) {
        {u"/d/A.BMP", u"/d/f1.mmd", u"/d/dir.bmp", u"/d/f2.bmp"},
        {u"/d/A.BMP", u"/d/f2.bmp"}},
       {"too wide image", false, {u"/d/f1.bmp", u"/d/wide.bmp"}, {}},
+      {"image the box cannot show", false, {u"/d/f1.bmp", u"/d/blank.bmp", u"/d/f2.bmp"}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -205,6 +260,7 @@ TEST(TransferFiles, Drops) {
         t.bitmap(p, ++size, 8);
       }
     }
+    t.desktop.unshowablePictures = {u"/d/blank.bmp"};
     auto& pool = c.melody ? t.f.MelodyPool : t.f.ImagePool;
     auto& count = c.melody ? t.f.MelodyCount : t.f.ImageCount;
     pool = {u"old0", u"old1", u"old2"};
@@ -224,6 +280,8 @@ TEST(TransferFiles, Drops) {
       EXPECT_EQ(t.f.Text4.text, want.empty() ? u"" : kNote);
     } else {
       EXPECT_EQ(t.f.Image1.picturePath, want.empty() ? u"" : c.taken.back());
+      ASSERT_FALSE(t.desktop.pictures.empty());
+      EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
     }
   }
 }

@@ -147,18 +147,26 @@ TEST_F(Fault, CarrierDropsInTheMiddleOfAnUpload) {
   expectStore(dir_ / "amp.dat", true);
 }
 
+// A second server in a folder of its own, whose COM1 is the same device.
 TEST_F(Fault, SecondServerOnAPortInUseShowsOnlyThePortMessage) {
   startModem(1, {"--call", "terminal", "--report", report()});
   const pid_t first = startServer("click StartBtn\nwaitfor 20000 Text3 TAVIXメールあり\n" +
                                   callJudged("terminal") + dumpText("Text3", "first") + "close\n");
   ASSERT_TRUE(modemReceived("atu3v1q0")) << "the first server did not start the line";
 
-  // The same program directory, as a second start of the program would have.
-  ASSERT_EQ(
-      runServer("click StartBtn\n" + dumpText("MessageBox", "message") + "close MessageBox\n" +
-                dumpText("Text3", "second") + dumpEnabled("StartBtn", "start") +
-                dumpEnabled("StopBtn", "stop") + "close\n"),
-      0);
+  const fs::path other = dir_ / "other";
+  fs::create_directory(other);
+  fs::copy_file(dir_ / "ondrix-server", other / "ondrix-server");
+  fs::create_symlink(fs::canonical(link_), other / "COM1");
+  writeFile(dir_ / "script2", "click StartBtn\n" + dumpText("MessageBox", "message") +
+                                  "close MessageBox\n" + dumpText("Text3", "second") +
+                                  dumpEnabled("StartBtn", "start") +
+                                  dumpEnabled("StopBtn", "stop") + "close\n");
+  ASSERT_EQ(waitFor(spawn({(other / "ondrix-server").string()},
+                          {"QT_QPA_PLATFORM=offscreen",
+                           "ONDRIX_TEST_SCRIPT=" + (dir_ / "script2").string()}),
+                    30000ms),
+            0);
   EXPECT_EQ(shown("message"), kPortError);
   EXPECT_EQ(shown("second"), "");
   EXPECT_EQ(shown("start"), "1");
@@ -170,6 +178,69 @@ TEST_F(Fault, SecondServerOnAPortInUseShowsOnlyThePortMessage) {
   EXPECT_EQ(shown("first"), "通信終了\nTAVIXメールあり\n");
   expectStore(dir_ / "amp.dat", true);
 }
+
+// A second start in the same folder (the first one took over the lock of a
+// server that was killed): refused with a message, it writes no file, and
+// the mail the first one stores while the second is up stays in the store,
+// whichever of the two ends last.
+class SecondStart : public Fault, public ::testing::WithParamInterface<bool> {
+ protected:
+  // A script line that waits until the test makes the file `name`.
+  std::string waitForFile(const char* name) const {
+    return "run /usr/bin/timeout 30 /bin/sh -c \"until [ -e " + dump(name).string() +
+           " ]; do sleep 0.05; done\"\n";
+  }
+  void make(const char* name) const { writeFile(dump(name), ""); }
+  bool appears(const char* name) const {
+    for (int i = 0; i < 1000 && !fs::exists(dump(name)); ++i) std::this_thread::sleep_for(20ms);
+    return fs::exists(dump(name));
+  }
+};
+
+TEST_P(SecondStart, IsRefusedAndTheFirstKeepsItsMail) {
+  const bool secondEndsLast = GetParam();
+  const fs::path lock = dir_ / "ondrix-server.lock";
+  const pid_t killed = startServer("run /usr/bin/touch " + dump("killed-up").string() + "\n");
+  ASSERT_TRUE(appears("killed-up"));
+  ::kill(killed, SIGKILL);
+  waitFor(killed, 5000ms);
+  ASSERT_TRUE(fs::exists(lock)) << "a killed server leaves its lock";
+
+  startModem(1, {"--call", "terminal", "--report", report()});
+  const pid_t first =
+      startServer("run /usr/bin/touch " + dump("first-up").string() + "\n" + waitForFile("go1") +
+                  "click StartBtn\n" + "waitfor 20000 Text3 TAVIXメールあり\nwait 1500\n" +
+                  dumpText("Text3", "first") + "close\n");
+  ASSERT_TRUE(appears("first-up"));
+  const pid_t second =
+      startServer(dumpText("MessageBox", "message") + waitForFile("go2") + "close\n");
+  ASSERT_TRUE(appears("message"));
+  const std::string before = readFile(dir_ / "amp.dat");
+
+  if (secondEndsLast) {
+    make("go1");
+    EXPECT_EQ(waitFor(first, 30000ms), 0);
+    make("go2");
+    EXPECT_EQ(waitFor(second, 10000ms), 3);
+  } else {
+    make("go2");
+    EXPECT_EQ(waitFor(second, 10000ms), 3);
+    EXPECT_EQ(readFile(dir_ / "amp.dat"), before);
+    EXPECT_FALSE(fs::exists(dir_ / "brellin.ini")) << "the second start wrote its settings";
+    make("go1");
+    EXPECT_EQ(waitFor(first, 30000ms), 0);
+  }
+  stopModem();
+  EXPECT_EQ(shown("message"), "このフォルダではサーバーがすでに動いています。\n" + dir_.string());
+  EXPECT_EQ(readFile(report()), "terminal passed\n") << readFile(modemOutput());
+  EXPECT_EQ(shown("first"), "通信終了\nTAVIXメールあり\n");
+  expectStore(dir_ / "amp.dat", true);
+  EXPECT_FALSE(fs::exists(lock)) << "the lock outlived the server";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fault, SecondStart, ::testing::Values(false, true), [](const auto& info) {
+  return std::string(info.param ? "SecondEndsLast" : "FirstEndsLast");
+});
 
 // The server runs as an unprivileged user (tests run as root, whom no
 // permission stops) and makes its own directory read-only during a call.

@@ -2,7 +2,8 @@
 # The server keeps its files beside its executable while that folder can be
 # written, and in the per-user data folder when it cannot (an installed
 # copy). Both cases run the server's test build from a copy of it, closing
-# the window at once, and check where amp.dat and brellin.ini appear.
+# the window at once, and check where amp.dat and brellin.ini appear, and
+# that they and a per-user folder the server made are its user's alone.
 # As root, the server runs as the user nobody, for whom a root-owned folder
 # is read-only; as anybody else, the folder's write bits are taken away.
 #   user_data_fallback.sh PATH-TO-ondrix-server-scripted
@@ -56,7 +57,16 @@ run_case() {
     lines=$(grep -c $'\r$' "$expected/brellin.ini" || true)
     [[ $lines -eq 6 ]] || fail "$name" "brellin.ini has $lines lines"
   fi
-  # The probe for a writable folder leaves nothing behind.
+  # The operator's alone although the umask is 022: the files 0600, a
+  # per-user folder the server made 0700.
+  for f in amp.dat brellin.ini; do
+    [[ ! -f "$expected/$f" || $(stat -c %a "$expected/$f") == 600 ]] ||
+      fail "$name" "$f has mode $(stat -c %a "$expected/$f")"
+  done
+  if [[ $writable == no && $(stat -c %a "$data") != 700 ]]; then
+    fail "$name" "the per-user folder has mode $(stat -c %a "$data")"
+  fi
+  # The probe for a writable folder and the lock leave nothing behind.
   local left
   left=$(find "$prog" -mindepth 1 ! -name ondrix-server ! -name amp.dat ! -name brellin.ini)
   [[ -z $left ]] || fail "$name" "left in the program folder: $left"

@@ -3,14 +3,19 @@
 // preview window, the about box, the File menu, the player, the wiring.
 #include <gmock/gmock.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,7 +26,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
+#include <map>
 
 #include "fakes.h"
 #include "qt/form1_window.h"
@@ -30,6 +37,7 @@
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
+#include "qt/qt_translations.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -62,6 +70,12 @@ bool dropFiles(QWidget* target, const QList<QUrl>& urls) {
   return drop.isAccepted();
 }
 
+// The fakes' desktop, but pictures go to the real picture box.
+struct WindowDesktop : FakeDesktop {
+  QtDesktop real;
+  bool showPicture(const Text& path) override { return real.showPicture(path); }
+};
+
 // The main window on a Form1 with real files in a temporary directory.
 struct OperatorWindowTest : ::testing::Test {
   QTemporaryDir dir;
@@ -69,13 +83,14 @@ struct OperatorWindowTest : ::testing::Test {
   FakeTimer timer1, timer2;
   FakeClock clock;
   QtFiles files{toText(dir.path())};
-  FakeDesktop desktop;
+  WindowDesktop desktop;
   Form1 form{{serial, timer1, timer2, clock, files, desktop}};
   std::unique_ptr<Form1Window> window;
 
   void SetUp() override {
     form.Form_Load();
     window = std::make_unique<Form1Window>(form);
+    desktop.real.setPictureBox(window->pictureBox());
   }
   template <typename W = QWidget>
   W* widget(const char* name) {
@@ -91,16 +106,17 @@ struct OperatorWindowTest : ::testing::Test {
 
 TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
   QList<QUrl> melodies;
-  for (const char* name : {"b.mmd", "a tune.MMD", "c.mmd"}) {
+  for (const char* name : {"b.mmd", "a tune.MMD", "c.mmd", "d\\e.mmd"}) {
     melodies << QUrl::fromLocalFile(
         file(QString::fromLatin1(name), QByteArray("<MEL=") + name + "\r\nx"));
   }
   // The desktop delivers drags only to widgets that accept drops.
   EXPECT_TRUE(widget("Text4")->acceptDrops() && widget("Image1")->acceptDrops());
   ASSERT_TRUE(dropFiles(widget("Text4"), melodies));
-  EXPECT_EQ(form.MelodyCount, 3);
-  EXPECT_EQ(std::vector<Text>(form.MelodyPool.begin(), form.MelodyPool.begin() + 3),
-            (std::vector<Text>{u"<MEL=b.mmd", u"<MEL=a tune.MMD", u"<MEL=c.mmd"}));
+  EXPECT_EQ(form.MelodyCount, 4);
+  EXPECT_EQ(
+      std::vector<Text>(form.MelodyPool.begin(), form.MelodyPool.begin() + 4),
+      (std::vector<Text>{u"<MEL=b.mmd", u"<MEL=a tune.MMD", u"<MEL=c.mmd", u"<MEL=d\\e.mmd"}));
   EXPECT_EQ(widget<QLineEdit>("Text4")->text(), QStringLiteral(u"♪"));
 
   QList<QUrl> images;
@@ -115,9 +131,16 @@ TEST_F(OperatorWindowTest, DroppedFilesReachTheirControlsHandlerInOrder) {
   EXPECT_EQ(shown(widget<QLabel>("Image1")),
             picture(12, 8, 3).convertToFormat(QImage::Format_RGB32));
 
+  // A bitmap the codec takes but the box cannot show withdraws the offer.
+  QFile good(images[1].toLocalFile());
+  ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+  const QString bad = file(QStringLiteral("bad.bmp"), good.readAll().replace(0, 2, "XX"));
+  ASSERT_TRUE(dropFiles(widget("Image1"), {images[0], QUrl::fromLocalFile(bad)}));
+  EXPECT_EQ(form.ImageCount, 0);
+  EXPECT_TRUE(widget<QLabel>("Image1")->pixmap().isNull());
   // Only local files are taken; a drag without any is refused.
   EXPECT_FALSE(dropFiles(widget("Text4"), {QUrl(QStringLiteral("https://example.org/x.mmd"))}));
-  EXPECT_EQ(form.MelodyCount, 3);
+  EXPECT_EQ(form.MelodyCount, 4);
   widget<QPushButton>("ClsBtn2")->click();
   EXPECT_TRUE(widget<QLabel>("Image1")->pixmap().isNull());
   EXPECT_TRUE(widget<QLineEdit>("Text4")->text().isEmpty());
@@ -147,8 +170,17 @@ TEST_F(OperatorWindowTest, FileMenuEnablesTheSaveItemsOfTheMailShownWhenOpened) 
 // Every key and item reaches its handler; each row shows one effect of it.
 TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
   form.LineState = LineStateCode::Idle;
-  for (const char* key : {"NumBtn0", "NumBtn3", "NumBtn10", "NumBtn11"}) {
-    widget<QPushButton>(key)->click();
+  // Clicked, or pressed with Return or Enter as when they have the focus.
+  const std::pair<const char*, int> keys[] = {
+      {"NumBtn0", 0}, {"NumBtn3", Qt::Key_Return}, {"NumBtn10", Qt::Key_Enter}, {"NumBtn11", 0}};
+  for (const auto& [key, press] : keys) {
+    if (press == 0) {
+      widget<QPushButton>(key)->click();
+      continue;
+    }
+    QKeyEvent event(QEvent::KeyPress, press,
+                    press == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QApplication::sendEvent(widget(key), &event);
   }
   EXPECT_EQ(widget<QPlainTextEdit>("Text3")->toPlainText(), QStringLiteral("03*#\n"));
   widget<QPushButton>("ConnBtn")->click();
@@ -176,6 +208,46 @@ TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
   EXPECT_EQ(desktop.helpOpened.size(), 1u);
   widget<QAction>("CMINFO")->trigger();
   EXPECT_EQ(desktop.aboutShown, 1);
+}
+
+// The controls a screen reader stops at: buttons, text boxes, labels, pictures.
+void collectControls(QAccessibleInterface* iface, std::vector<QAccessibleInterface*>& out) {
+  for (int i = 0; i < iface->childCount(); ++i) {
+    QAccessibleInterface* child = iface->child(i);
+    const auto role = child->role();
+    if (role == QAccessible::ScrollBar || role == QAccessible::MenuBar) continue;
+    if (role == QAccessible::PushButton || role == QAccessible::EditableText ||
+        role == QAccessible::StaticText || role == QAccessible::Graphic) {
+      out.push_back(child);
+    }
+    collectControls(child, out);
+  }
+}
+
+TEST_F(OperatorWindowTest, EveryControlOfTheThreeWindowsIsNamedAndNoTwoButtonsShareAName) {
+  const QString bitmap = dir.filePath(QStringLiteral("Image.bmp"));
+  ASSERT_TRUE(picture(16, 8, 1).save(bitmap, "BMP"));
+  desktop.real.setOwner(window.get());
+  desktop.real.showPreview(toText(bitmap));
+  desktop.real.showAbout();
+  std::vector<QAccessibleInterface*> controls;
+  for (QWidget* w : std::initializer_list<QWidget*>{window.get(), desktop.real.preview(),
+                                                    desktop.real.about()}) {
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty());
+    collectControls(QAccessible::queryAccessibleInterface(w), controls);
+  }
+  // The main window's 31 controls, the preview's picture, the about box's 3.
+  EXPECT_EQ(controls.size(), 35u);
+  std::map<QString, QObject*> buttons;
+  for (QAccessibleInterface* c : controls) {
+    const QString name = c->text(QAccessible::Name);
+    EXPECT_FALSE(name.trimmed().isEmpty()) << qPrintable(c->object()->objectName());
+    if (c->role() == QAccessible::PushButton) {
+      EXPECT_TRUE(buttons.emplace(name, c->object()).second) << qPrintable(name);
+    }
+  }
+  EXPECT_EQ(buttons[QStringLiteral(u"リダイヤル")], widget("ReDialBtn"));
+  EXPECT_EQ(widget("UpBtn")->toolTip(), QStringLiteral(u"前のメール"));
 }
 
 TEST_F(OperatorWindowTest, RedialKeyShowsASixteenPixelTwoColourPicture) {
@@ -270,8 +342,13 @@ TEST_F(DesktopWindowsTest, AboutBoxDisablesTheMainWindowUntilClosedEitherWay) {
       ASSERT_NE(w, nullptr) << name;
       EXPECT_EQ(w->property("text").toString(), text) << name;
     }
-    EXPECT_EQ(about->findChild<QWidget*>(QStringLiteral("Command1"))->geometry(),
-              QRect(56, 96, 97, 25));
+    QWidget* ok = about->findChild<QWidget*>(QStringLiteral("Command1"));
+    EXPECT_EQ(ok->geometry(), QRect(56, 96, 97, 25));
+    // Drawn in a Japanese monospace face: each full-width letter as wide as
+    // a kanji, not shrunk to "OK".
+    const QFontMetrics okFace(ok->font());
+    EXPECT_EQ(okFace.horizontalAdvance(QChar(u'Ｏ')), okFace.horizontalAdvance(QChar(u'通')))
+        << qPrintable(QFontInfo(ok->font()).family());
     EXPECT_EQ(about->frameGeometry().topLeft(),
               centred(owner.frameGeometry(), about->frameGeometry().size()));
 
@@ -322,6 +399,27 @@ TEST(DesktopDialogs, TitleFilterAndModeAsSetAndTheChosenPathOrNothing) {
   }
 }
 
+// Qt's texts follow the installed translations whatever the locale; a
+// missing file leaves them English and stops nothing.
+TEST(DesktopDialogs, SpeakJapaneseOnceQtsTranslationsAreInstalled) {
+  EXPECT_EQ(installJapaneseQtTexts(QStringLiteral("/nonexistent")), nullptr);
+  const std::unique_ptr<QTranslator> translator(installJapaneseQtTexts());
+  ASSERT_NE(translator, nullptr) << "Qt's Japanese translations are not installed";
+  QString cancel = QStringLiteral("<no dialog of Qt's own>");
+  QTimer::singleShot(0, [&] {
+    auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (d == nullptr) return;
+    if (auto* box = d->findChild<QDialogButtonBox*>()) {
+      cancel = box->button(QDialogButtonBox::Cancel)->text();
+    }
+    d->reject();
+  });
+  QtDesktop desktop;
+  EXPECT_EQ(desktop.saveFileDialog({u"イメージを保存", u"ビットマップファイル(*.bmp)|*.bmp", 4}),
+            std::nullopt);
+  EXPECT_EQ(cancel, QStringLiteral(u"キャンセル"));
+}
+
 // A player that records its arguments, one a line, next to itself.
 TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
   QTemporaryDir dir;
@@ -339,16 +437,25 @@ TEST(DesktopPlayer, StartsTheProgramWithItsArgumentsAndTheMelodyPathWhole) {
   const QString melody = dir.filePath(QStringLiteral("app dir/melody.mmd"));
   QFile(melody).open(QIODevice::WriteOnly);
 
-  QtDesktop desktop;
-  const Text commandLine = u"\"" + toText(player) + u"\" -q \"two words\"";
-  ASSERT_TRUE(desktop.startProgram(commandLine, toText(dir.path()) + u"\\app dir\\melody.mmd"));
-  QElapsedTimer waited;
-  waited.start();
-  while (!QFile::exists(record) && waited.elapsed() < 5000) QThread::msleep(20);
-  QFile out(record);
-  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(out.readAll()),
-            QStringLiteral("-q\ntwo words\n") + melody + QLatin1Char('\n'));
+  QtFiles files(toText(dir.filePath(QStringLiteral("app dir"))));
+  QtDesktop desktop(&files);
+  const Text path = toText(player);
+  // As typed; as brellin.ini gives it back once a save turned its quotes
+  // into ”; a whole path holding a blank.
+  const std::pair<Text, QString> lines[] = {
+      {u"\"" + path + u"\" -q \"two words\"", QStringLiteral("-q\ntwo words\n")},
+      {u"”" + path + u"” -q ”two words”", QStringLiteral("-q\ntwo words\n")},
+      {path, QString()}};
+  for (const auto& [commandLine, arguments] : lines) {
+    QFile::remove(record);
+    ASSERT_TRUE(desktop.startProgram(commandLine, files.programDirectory() + u"\\melody.mmd"));
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(record) && waited.elapsed() < 5000) QThread::msleep(20);
+    QFile out(record);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(out.readAll()), arguments + melody + QLatin1Char('\n'));
+  }
 
   EXPECT_FALSE(desktop.startProgram(toText(dir.filePath(QStringLiteral("missing"))), u"x"));
   EXPECT_FALSE(desktop.startProgram(u"  ", u"x"));

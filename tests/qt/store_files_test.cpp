@@ -56,7 +56,7 @@ TEST_F(StoreFilesTest, MailStoreFileBytesAndReadBack) {
   EXPECT_EQ(fileBytes("amp.dat"), expected);
 
   MailStoreArrays back;
-  LoadMailStore(files, app + u"\\AMP.DAT", back);
+  LoadMailStore(files, app + u"\\amp.dat", back);
   EXPECT_EQ(back.MailText[1], u"こんにちは\r\n”引用”");
   EXPECT_EQ(back.MailTime[1], u"01/02 03:04");
   EXPECT_EQ(back.MailImage[2], u"RE9U");

@@ -84,18 +84,32 @@ void FakeSerialLine::raiseEvent(CommEvent kind) {
   event_ = CommEvent::None;
 }
 
+// Names are exact, as on the server's file system.
 std::string FakeFiles::key(const Text& path) {
   std::string k = toUtf8(path);
   std::replace(k.begin(), k.end(), '\\', '/');
-  std::transform(k.begin(), k.end(), k.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return k;
 }
 
+// Texts written as bytes are kept as their UTF-16 units, low byte first, so
+// any text, an unpaired surrogate too, reads back as it went.
 std::optional<Text> FakeFiles::readText(const Text& path) {
-  const auto it = texts_.find(key(path));
-  if (it == texts_.end()) return std::nullopt;
-  return it->second;
+  const auto k = key(path);
+  if (const auto it = texts_.find(k); it != texts_.end()) return it->second;
+  const auto ib = bytes_.find(k);
+  if (ib == bytes_.end()) return std::nullopt;
+  Text t;
+  for (std::size_t i = 0; i + 1 < ib->second.size(); i += 2) {
+    t += static_cast<char16_t>(ib->second[i] | ib->second[i + 1] << 8);
+  }
+  return t;
+}
+
+void FakeFiles::appendEncoded(TextView text, Bytes& out) {
+  for (const char16_t u : text) {
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+  }
 }
 
 bool FakeFiles::refuses(const std::string& k) const {
@@ -134,9 +148,14 @@ bool FakeFiles::writeBytes(const Text& path, const Bytes& bytes) {
 std::optional<std::int64_t> FakeFiles::appendBytes(const Text& path, const Bytes& bytes) {
   const auto k = key(path);
   if (refuses(k) || dirs_.count(k)) return std::nullopt;
-  texts_.erase(k);
-  Bytes& file = bytes_[k];
+  auto& file = bytes_[k];
+  if (const auto it = texts_.find(k); it != texts_.end()) {
+    const std::string utf8 = toUtf8(it->second);
+    file.assign(utf8.begin(), utf8.end());
+    texts_.erase(it);
+  }
   file.insert(file.end(), bytes.begin(), bytes.end());
+  writeLog_.push_back(k);
   ++appends_;
   lastAppended_ = bytes;
   return static_cast<std::int64_t>(file.size());

@@ -2,6 +2,7 @@
 #pragma once
 // Fakes of the platform interfaces, for driving handlers in tests.
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -103,12 +104,14 @@ class FakeClock : public Clock {
 };
 
 // In-memory files. Text files and binary files are kept apart; a path is
-// normalised the way the real implementation matches names (separators
-// unified, compared without regard to case).
+// normalised the way the real implementation maps names (separators
+// unified, the spelling exact).
 class FakeFiles : public Files {
  public:
   std::optional<Text> readText(const Text& path) override;
   bool writeText(const Text& path, const Text& text) override;
+  // Texts written as bytes are their UTF-16 units, and read back whole.
+  void appendEncoded(TextView text, Bytes& out) override;
   std::optional<Bytes> readBytes(const Text& path) override;
   bool writeBytes(const Text& path, const Bytes& bytes) override;
   std::optional<std::int64_t> appendBytes(const Text& path, const Bytes& bytes) override;
@@ -171,6 +174,10 @@ class FakeDesktop : public Desktop {
     started.push_back({commandLine, argument});
     return startSucceeds;
   }
+  bool showPicture(const Text& bitmapPath) override {
+    pictures.push_back(bitmapPath);
+    return unshowablePictures.count(bitmapPath) == 0;
+  }
   void showPreview(const Text& bitmapPath) override { previews.push_back(bitmapPath); }
   void showAbout() override { ++aboutShown; }
 
@@ -183,13 +190,19 @@ class FakeDesktop : public Desktop {
   std::vector<Text> helpOpened;
   std::vector<std::pair<Text, Text>> started;
   bool startSucceeds = true;
+  // Every path given to the picture box; those in the set it cannot show.
+  std::vector<Text> pictures;
+  std::set<Text> unshowablePictures;
   std::vector<Text> previews;
+  // Runs while a dialog is open, as the event loop would run a tick.
+  std::function<void()> whileDialogOpen;
   int aboutShown = 0;
 
  private:
   std::optional<Text> answerDialog(const FileDialogSetup& setup, bool save) {
     dialogs.push_back(setup);
     dialogIsSave.push_back(save);
+    if (whileDialogOpen) whileDialogOpen();
     if (dialogAnswers.empty()) return std::nullopt;
     std::optional<Text> a = dialogAnswers.front();
     dialogAnswers.pop_front();

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// One server per store: a lock file in the folder that holds the mail store,
+// and a local socket through which a second start asks the running server to
+// bring its window to the front.
+#include <QLocalServer>
+#include <QLockFile>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+namespace ondrix {
+
+class StoreLock {
+ public:
+  // The lock file's name in the folder.
+  static inline const QString kFileName = QStringLiteral("ondrix-server.lock");
+
+  enum class Outcome {
+    Taken,          // this server holds the folder (a dead holder's lock is taken over)
+    HeldByAnother,  // a running server holds it
+    Unavailable,    // no lock could be made or read: the server runs without one
+  };
+
+  explicit StoreLock(const QString& folder);
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  ~StoreLock();
+
+  // Tries once; a lock whose process is gone is taken over. The lock file is
+  // the owner's alone whatever the umask.
+  Outcome take();
+
+  // While the lock is held: a second start's request raises `window`.
+  void listenForSecondStarts(QWidget& window);
+  // From a second start: asks the server holding the folder to show its
+  // window. False when none answered.
+  bool askHolderToShowItself() const;
+
+ private:
+  QString folder_;
+  QLockFile lock_;
+  std::unique_ptr<QLocalServer> listener_;
+  QPointer<QWidget> window_;
+};
+
+}  // namespace ondrix
