@@ -186,10 +186,13 @@ void Form1::writeJournal(const Text& line) {
   // fallback directory when that cannot be written.
   Text dir = AppDir;
   std::optional<std::int64_t> size = files_.appendBytes(dir + kCallJournalFile, bytes);
-  const Text elsewhere = files_.fallbackDirectory();
-  if (!size && !elsewhere.empty() && elsewhere != AppDir) {
-    dir = elsewhere;
-    size = files_.appendBytes(dir + kCallJournalFile, bytes);
+  if (!size) {
+    // Asked only now: asking makes the per-user directory.
+    const Text elsewhere = files_.fallbackDirectory();
+    if (!elsewhere.empty() && elsewhere != AppDir) {
+      dir = elsewhere;
+      size = files_.appendBytes(dir + kCallJournalFile, bytes);
+    }
   }
   if (!size) {
     // The call and the store go on; the operator is told once.
