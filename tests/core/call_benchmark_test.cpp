@@ -228,7 +228,7 @@ class CallMix {
 
 TEST(CallBenchmark, CallsOfTheUnattendedMix) {
   const char* asked = std::getenv("ONDRIX_CALLS");
-  const long calls = asked != nullptr ? std::atol(asked) : 30000;
+  const long calls = asked != nullptr ? std::atol(asked) : 12000;
   CallMix mix;
   std::string failure;
   long played = 0;
