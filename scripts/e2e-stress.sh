@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20}
 build_dir=${ONDRIX_BUILD_DIR:-build}
-tests='^(ServerRun|Fault|Calls/Call|CarrierLost/Call|Commands/CallCommand|AtExit/ReadOnlyDirectory'
+tests='^(ServerRun|Fault|Unattended|Calls/Call|CarrierLost/Call|Commands/CallCommand|AtExit/ReadOnlyDirectory'
 tests+='|Keypad/Operator|Modems/SearchWithoutMatch|SerialLineTest)\.'
 logs=$(mktemp -d /tmp/ondrix-e2e-stress-XXXXXX)
 
