@@ -13,7 +13,8 @@
 //   modem/caller_id.cpp           IdentifyCaller
 //   modem/connection_record.cpp   HandleConnect, addMailRecord
 //   console/main_window.cpp       Form_Load, Form_Unload, OpenPort, buttons,
-//                                 port box keys, the status box operations
+//                                 port box keys
+//   state/form1.cpp               the status box operations
 //   console/auto_search.cpp       ScarchBtn_Click
 //   console/keypad.cpp            NumBtn_Click, FuncBtn_Click, ConnBtn_Click,
 //                                 CutBtn_Click, ReDialBtn_Click
