@@ -18,6 +18,7 @@
 
 #include "qt/qt_cp932.h"
 #include "qt/qt_text.h"
+#include "qt/store_lock.h"
 
 namespace ondrix {
 
@@ -234,9 +235,23 @@ bool QtFiles::rename(const Text& from, const Text& to) {
 }
 
 Text QtFiles::fallbackDirectory() {
-  fallbackDir_ = toText(QDir::toNativeSeparators(userDataDirectory()));
+  const QString dir = userDataDirectory();
+  if (dir.isEmpty()) return {};
+  const Text native = toText(QDir::toNativeSeparators(dir));
+  // The per-user folder is another server's store when that server was
+  // started from a folder it could not write: it is used only while this
+  // server holds the folder's lock. A folder that cannot be locked at all is
+  // used as at start, without one.
+  if (native != programDir_ && !fallbackLock_) {
+    auto lock = std::make_unique<StoreLock>(dir);
+    if (lock->take() == StoreLock::Outcome::HeldByAnother) return {};
+    fallbackLock_ = std::move(lock);
+  }
+  fallbackDir_ = native;
   return fallbackDir_;
 }
+
+QtFiles::~QtFiles() = default;
 
 bool QtFiles::exists(const Text& path) { return QFileInfo::exists(nativePath(path)); }
 

@@ -4,10 +4,13 @@
 // and the mapping of program-directory names ("...\amp.dat") to native
 // paths.
 #include <QString>
+#include <memory>
 
 #include "platform/files.h"
 
 namespace ondrix {
+
+class StoreLock;
 
 class QtFiles : public Files {
  public:
@@ -15,6 +18,7 @@ class QtFiles : public Files {
   // executable's directory cannot be written (mail must not be lost).
   QtFiles();
   explicit QtFiles(Text programDirectory);
+  ~QtFiles() override;
 
   std::optional<Text> readText(const Text& path) override;
   bool writeText(const Text& path, const Text& text) override;
@@ -29,6 +33,8 @@ class QtFiles : public Files {
   bool exists(const Text& path) override;
   bool isDirectory(const Text& path) override;
   Text programDirectory() override { return programDir_; }
+  // The per-user folder, once this server holds its lock; empty while
+  // another server holds it.
   Text fallbackDirectory() override;
   void setCurrentDirectory(const Text& path) override;
 
@@ -49,6 +55,7 @@ class QtFiles : public Files {
 
   Text programDir_;
   Text fallbackDir_;
+  std::unique_ptr<StoreLock> fallbackLock_;
 };
 
 }  // namespace ondrix

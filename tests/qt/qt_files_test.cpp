@@ -182,6 +182,21 @@ TEST(QtFilesPrivacy, EverythingTheServerWritesIsTheOwnersAlone) {
   }
 }
 
+// A server whose own folder fails mid-run must not save over the store of a
+// server that runs in the per-user folder.
+TEST(QtFilesFallback, PerUserFolderOnlyWhileNoOtherServerHoldsIt) {
+  QTemporaryDir dir;
+  const OpenUmask umask(dir.filePath("data"));
+  QtFiles ours{toText(QDir::toNativeSeparators(dir.filePath("app")))};
+  auto other = std::make_unique<QtFiles>(toText(QDir::toNativeSeparators(dir.filePath("other"))));
+  const Text folder = other->fallbackDirectory();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(ours.fallbackDirectory(), Text{});
+  other.reset();
+  EXPECT_EQ(ours.fallbackDirectory(), folder);
+  EXPECT_TRUE(QFileInfo::exists(toQString(folder) + "/" + StoreLock::kFileName));
+}
+
 TEST(QtFilesDefault, UsesTheWritableExecutableDirectory) {
   QtFiles files;
   EXPECT_EQ(files.programDirectory(),
