@@ -42,9 +42,16 @@ bool makePrivatePath(const QString& dir) {
 }
 
 // The per-user data directory, made when missing; empty when it cannot be.
+// One that an older version made open to others loses those bits, as a file
+// of the server's does when it is replaced.
 QString userDataDirectory() {
   const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (dataDir.isEmpty() || !makePrivatePath(dataDir)) return {};
+  const QByteArray native = QFile::encodeName(dataDir);
+  struct stat st {};
+  if (::stat(native.constData(), &st) == 0 && (st.st_mode & 07) != 0) {
+    [[maybe_unused]] const int kept = ::chmod(native.constData(), st.st_mode & 0770);
+  }
   return dataDir;
 }
 

@@ -30,9 +30,10 @@ fail() {
   failures=$((failures + 1))
 }
 
-# case  program folder  where the files must appear
+# case  program folder writable  the mode of a per-user folder an older
+# version made (none: the server makes it)  its mode once the server ran
 run_case() {
-  local name=$1 writable=$2
+  local name=$1 writable=$2 old_mode=${3:-} want_mode=${4:-700}
   local prog="$work/$name/prog" home="$work/$name/home"
   mkdir -p "$prog" "$home/run"
   chmod 700 "$home/run"
@@ -41,6 +42,11 @@ run_case() {
   if [[ $writable == yes ]]; then chown "$owner" "$prog"; else chmod 555 "$prog"; fi
   local data="$home/.local/share/Ondrix Server"
   local expected=$data unexpected=$prog
+  if [[ -n $old_mode ]]; then
+    mkdir -p "$data"
+    chown -R "$owner" "$home"
+    chmod "$old_mode" "$data"
+  fi
   if [[ $writable == yes ]]; then expected=$prog unexpected=$data; fi
 
   (cd "$work" && env -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen \
@@ -63,7 +69,7 @@ run_case() {
     [[ ! -f "$expected/$f" || $(stat -c %a "$expected/$f") == 600 ]] ||
       fail "$name" "$f has mode $(stat -c %a "$expected/$f")"
   done
-  if [[ $writable == no && $(stat -c %a "$data") != 700 ]]; then
+  if [[ $writable == no && $(stat -c %a "$data") != "$want_mode" ]]; then
     fail "$name" "the per-user folder has mode $(stat -c %a "$data")"
   fi
   # The probe for a writable folder and the lock leave nothing behind.
@@ -74,5 +80,6 @@ run_case() {
 }
 
 run_case read-only no
+run_case read-only-old-folder no 755 750
 run_case writable yes
 exit $((failures > 0))
