@@ -42,11 +42,7 @@ run_case() {
   if [[ $writable == yes ]]; then chown "$owner" "$prog"; else chmod 555 "$prog"; fi
   local data="$home/.local/share/Ondrix Server"
   local expected=$data unexpected=$prog
-  if [[ -n $old_mode ]]; then
-    mkdir -p "$data"
-    chown -R "$owner" "$home"
-    chmod "$old_mode" "$data"
-  fi
+  [[ -z $old_mode ]] || { mkdir -p "$data" && chown -R "$owner" "$home" && chmod "$old_mode" "$data"; }
   if [[ $writable == yes ]]; then expected=$prog unexpected=$data; fi
 
   (cd "$work" && env -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen \
