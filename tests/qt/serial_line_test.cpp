@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -297,6 +298,37 @@ class RecordingForm : public Form1 {
   Text scanned;
 };
 
+// A form on the real line and timers of `programDir`, wired as the program
+// wires them; counts the port's notices and times every tick of Timer1.
+template <class FormType>
+struct WiredForm {
+  explicit WiredForm(const Text& programDir)
+      : line(programDir), form({line, timer1, timer2, clock, files, desktop}) {
+    line.setOnComm([this] {
+      ++notes;
+      form.MSComm1_OnComm();
+    });
+    timer1.setOnTick([this] {
+      QElapsedTimer t;
+      t.start();
+      form.Timer1_Timer();
+      slowestMs = std::max(slowestMs, static_cast<double>(t.nsecsElapsed()) / 1e6);
+      ++ticks;
+    });
+    timer2.setOnTick([this] { form.Timer2_Timer(); });
+  }
+  QtSerialLine line;
+  QtTimer timer1;
+  QtTimer timer2;
+  QtClock clock;
+  FakeFiles files;
+  FakeDesktop desktop;
+  FormType form;
+  int notes = 0;
+  int ticks = 0;
+  double slowestMs = 0;
+};
+
 double cpuSeconds() {
   timespec t{};
   ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -305,24 +337,13 @@ double cpuSeconds() {
 
 TEST_F(SerialLineTest, FarEndClosingMidCallEndsTheCallOnceAndClosesThePort) {
   link("COM1", pty.slavePath());
-  QtSerialLine line(programDir());
-  QtTimer timer1;
-  QtTimer timer2;
-  QtClock clock;
-  FakeFiles files;
-  FakeDesktop desktop;
-  RecordingForm form({line, timer1, timer2, clock, files, desktop});
-  int notes = 0;
-  line.setOnComm([&] {
-    ++notes;
-    form.MSComm1_OnComm();
-  });
-  timer1.setOnTick([&] { form.Timer1_Timer(); });
-  timer2.setOnTick([&] { form.Timer2_Timer(); });
+  WiredForm<RecordingForm> wired(programDir());
+  QtSerialLine& line = wired.line;
+  RecordingForm& form = wired.form;
 
   line.selectPort(1);
   ASSERT_TRUE(line.open());
-  timer1.setInterval(kPollIntervalMs);
+  wired.timer1.setInterval(kPollIntervalMs);
   form.LineState = LineStateCode::OnlineData;
 
   // The call is alive: the terminal's words reach the scanner.
@@ -340,14 +361,14 @@ TEST_F(SerialLineTest, FarEndClosingMidCallEndsTheCallOnceAndClosesThePort) {
   using E = std::pair<LineEventCode, LineStateCode>;
   EXPECT_THAT(form.events,
               ::testing::ElementsAre(E{LineEventCode::CarrierLost, LineStateCode::OnlineData}));
-  EXPECT_EQ(notes, 1);
+  EXPECT_EQ(wired.notes, 1);
   EXPECT_FALSE(line.isOpen());
   EXPECT_FALSE(line.carrierDetect());
   EXPECT_LT(cpuUsed, 0.1) << "the event loop spins on the dead port";
   // Polling goes on quietly with the port closed, and writing to it is
   // harmless. (Reopening is not tried: the freed pseudo-terminal number may
   // already belong to another program.)
-  EXPECT_EQ(timer1.interval(), kPollIntervalMs);
+  EXPECT_EQ(wired.timer1.interval(), kPollIntervalMs);
   line.write(u"ath\r");
   EXPECT_FALSE(line.isOpen());
 }
@@ -357,24 +378,10 @@ TEST_F(SerialLineTest, FarEndClosingMidCallEndsTheCallOnceAndClosesThePort) {
 // without slowing its ticks or spinning, and starts it as 開始 does.
 TEST_F(SerialLineTest, PortThatWentAwayIsOpenedAgainBetweenQuickTicks) {
   link("COM1", pty.slavePath());
-  QtSerialLine line(programDir());
-  QtTimer timer1;
-  QtTimer timer2;
-  QtClock clock;
-  FakeFiles files;
-  FakeDesktop desktop;
-  Form1 form({line, timer1, timer2, clock, files, desktop});
-  double slowestMs = 0;
-  int ticks = 0;
-  line.setOnComm([&] { form.MSComm1_OnComm(); });
-  timer1.setOnTick([&] {
-    QElapsedTimer t;
-    t.start();
-    form.Timer1_Timer();
-    slowestMs = std::max(slowestMs, static_cast<double>(t.nsecsElapsed()) / 1e6);
-    ++ticks;
-  });
-  timer2.setOnTick([&] { form.Timer2_Timer(); });
+  WiredForm<Form1> wired(programDir());
+  QtSerialLine& line = wired.line;
+  Form1& form = wired.form;
+  double& slowestMs = wired.slowestMs;
   form.Form_Load();
   form.StartBtn_Click();
   ASSERT_EQ(pty.receive(10), bytes("at#sy1=40\r"));
@@ -387,7 +394,7 @@ TEST_F(SerialLineTest, PortThatWentAwayIsOpenedAgainBetweenQuickTicks) {
   pumpFor(2 * kReopenTicks * kPollIntervalMs);
   const double cpuGone = cpuSeconds() - cpuBefore;
   const double slowestGoneMs = slowestMs;
-  const int ticksGone = ticks;
+  const int ticksGone = wired.ticks;
   slowestMs = 0;
   EXPECT_FALSE(line.isOpen());
 
@@ -395,7 +402,7 @@ TEST_F(SerialLineTest, PortThatWentAwayIsOpenedAgainBetweenQuickTicks) {
   QFile::remove(dir.filePath("COM1"));
   link("COM1", back.slavePath());
   EXPECT_EQ(back.receive(10), bytes("at#sy1=40\r"));
-  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_TRUE(wired.desktop.messages.empty());
   std::printf(
       "[ benchmark ] port gone for %d ms: slowest of %d ticks %.3f ms, CPU %.0f ms; "
       "slowest tick until the start command came (the port opened again): %.3f ms "

@@ -108,7 +108,8 @@ void terminalCall(Builder& b, const CallOptions& o) {
   b.quiet("nothing after the hang-up", 500);
 }
 
-void voiceCall(Builder& b, const CallOptions& o) {
+// A voice call with a message, up to the server's hang-up command.
+void voiceMessageUpToHangup(Builder& b, const CallOptions& o) {
   b.ring(kRingVoice, o, orDefault(o.callingSub, "12"), orDefault(o.subaddress, "CALL ME 5PM"));
   b.answered();
   b.resultLine(kConnect, 100);
@@ -122,6 +123,10 @@ void voiceCall(Builder& b, const CallOptions& o) {
   b.command();
   b.resultLine(kEscapeOk);
   b.expect("hang-up", std::string(kHangUp) + "\r");
+}
+
+void voiceCall(Builder& b, const CallOptions& o) {
+  voiceMessageUpToHangup(b, o);
   b.resultLine(kOk);
   b.quiet("nothing after the hang-up", 500);
 }
@@ -190,18 +195,7 @@ void unplugCall(Builder& b, const CallOptions& o) {
 // where the line has it; a pseudo-terminal has none), escapes and hangs up;
 // after three refused tries it starts the modem anew.
 void refusedHangup(Builder& b, const CallOptions& o, bool silent) {
-  b.ring(kRingVoice, o, orDefault(o.callingSub, "12"), orDefault(o.subaddress, "CALL ME 5PM"));
-  b.answered();
-  b.resultLine(kConnect, 100);
-  b.online();
-  b.expect("greeting", kVoiceHello);
-  b.terminal("greeting", kVoiceHello);
-  b.expect("closing", kVoiceBye);
-  b.terminal("closing", kVoiceBye);
-  b.expect("escape", kEscape, kReplyLimitMs, 1000);
-  b.command();
-  b.resultLine(kEscapeOk);
-  b.expect("hang-up", std::string(kHangUp) + "\r");
+  voiceMessageUpToHangup(b, o);
   // The wait before a try: the server's confirmation time when the modem
   // stays silent, then DTR down (or a pause) before the escape.
   const int pause = (silent ? kHangupConfirmMs : 0) + kDtrLowMs;
