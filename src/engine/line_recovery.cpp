@@ -235,17 +235,4 @@ void Form1::lineStopped() {
   lineWatch = {};
 }
 
-void Form1::noteStatus(const Text& line, const Text& replacing) {
-  if (!replacing.empty() && statusEndsWith(replacing)) {
-    Text3.text.resize(Text3.text.size() - replacing.size() - CRLF.size());
-  }
-  if (statusEndsWith(line)) {
-    statusCaretToEnd();
-    return;
-  }
-  // A record shown last ends without a line end of its own.
-  if (!Text3.text.empty() && Text3.text.back() != LF) Text3.text += CRLF;
-  appendStatusLine(line);
-}
-
 }  // namespace ondrix

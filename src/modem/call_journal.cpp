@@ -204,10 +204,4 @@ void Form1::writeJournal(const Text& line) {
   if (*size > kJournalRotateBytes) files_.rename(dir + kCallJournalFile, dir + kCallJournalOldFile);
 }
 
-bool Form1::statusEndsWith(const Text& line) const {
-  const Text tail = line + CRLF;
-  return Text3.text.size() >= tail.size() &&
-         Text3.text.compare(Text3.text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 }  // namespace ondrix

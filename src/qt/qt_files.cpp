@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "qt/qt_cp932.h"
 #include "qt/qt_text.h"
@@ -146,7 +148,7 @@ bool QtFiles::replaceWith(const Text& path, const Bytes& bytes, bool synced) con
 
 namespace {
 
-QByteArray encodeText(const Text& text) {
+QByteArray encodeText(TextView text) {
   return encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size())));
 }
 
@@ -195,8 +197,7 @@ bool QtFiles::writeWorkingBytes(const Text& path, const Bytes& bytes) {
 }
 
 void QtFiles::appendEncoded(TextView text, Bytes& out) {
-  const QByteArray bytes =
-      encodeCp932(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+  const QByteArray bytes = encodeText(text);
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 

@@ -42,4 +42,23 @@ void Form1::appendCallerLine() {
 
 void Form1::statusCaretToStart() { Text3.caret = 0; }
 
+bool Form1::statusEndsWith(const Text& line) const {
+  const Text tail = line + CRLF;
+  return Text3.text.size() >= tail.size() &&
+         Text3.text.compare(Text3.text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void Form1::noteStatus(const Text& line, const Text& replacing) {
+  if (!replacing.empty() && statusEndsWith(replacing)) {
+    Text3.text.resize(Text3.text.size() - replacing.size() - CRLF.size());
+  }
+  if (statusEndsWith(line)) {
+    statusCaretToEnd();
+    return;
+  }
+  // A record shown last ends without a line end of its own.
+  if (!Text3.text.empty() && Text3.text.back() != LF) Text3.text += CRLF;
+  appendStatusLine(line);
+}
+
 }  // namespace ondrix

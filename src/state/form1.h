@@ -207,6 +207,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // A new call: identity cleared, stage and counters reset, state set.
   void startRinging(LineStateCode ringing);
   void writeJournal(const Text& line);
+  // Whether the status box's last line is `line`.
   bool statusEndsWith(const Text& line) const;
   // Adds `line` as a line of its own, unless the status box ends with it
   // already; a last line `replacing` gives way to it.
