@@ -138,7 +138,10 @@ void Form1::dispatchAtmlMessage(TextView m, int kind) {
   } else if (kind == kMessageWithBody) {
     const TextView head = leftOf(m, kUploadPrefix2.size());
     const AtmlBody mail = ParseAtmlBody(m);
-    // The terminal gets its reply before the mail goes to the disk.
+    // The reply tells the terminal its mail arrived, so the mail is on the
+    // disk before the reply goes out; a server killed in between has then
+    // kept what it acknowledged.
+    StoreReceivedMail(mail.body, mail.melody, mail.image);
     if (head == kUploadPrefix2 || head == kUploadPrefix4) {
       if (MelodyPool[0].empty() && ImagePool[0].empty()) {
         SendFixedPage(kSendEndPage);
@@ -148,7 +151,6 @@ void Form1::dispatchAtmlMessage(TextView m, int kind) {
     } else {
       SendFixedPage(kAckPage);
     }
-    StoreReceivedMail(mail.body, mail.melody, mail.image);
   } else if (leftOf(m, kListRequest.size()) == kListRequest) {
     SendListPage();
   } else if (leftOf(m, kShortcutRequest.size()) == kShortcutRequest) {
