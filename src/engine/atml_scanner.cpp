@@ -151,6 +151,7 @@ void Form1::dispatchAtmlMessage(TextView m, int kind) {
     } else {
       SendFixedPage(kAckPage);
     }
+    recordStored(RecordKind::Mail);
   } else if (leftOf(m, kListRequest.size()) == kListRequest) {
     SendListPage();
   } else if (leftOf(m, kShortcutRequest.size()) == kShortcutRequest) {

@@ -63,6 +63,7 @@ void Form1::HandleConnect() {
     appendStatusText(MailStore.MailText[1]);
     statusCaretToStart();
     if (CallerStage == CallerStageCode::Answered) MSComm1.write(u"*");
+    recordStored(RecordKind::Voice);
   } else if (LineState == LineStateCode::RingingData) {
     PendingCmd = PendingCmdCode::NoPending;
     ReplyTimer = 0;

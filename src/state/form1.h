@@ -24,6 +24,9 @@
 //   console/help_about.cpp        CMHELPMENU_Click, CMINFO_Click
 //   modem/call_journal.cpp        the call journal (calls.log)
 //   engine/line_recovery.cpp      the line's own recovery
+//   modem/record_news.cpp         a stored record archived and told
+//   modem/record_archive.cpp      the Maildir archive
+//   modem/record_announce.cpp     the notification and the new-mail hook
 #include <cstdint>
 #include <vector>
 
@@ -37,8 +40,13 @@
 #include "state/controls.h"
 #include "state/key_codes.h"
 #include "state/line_watch.h"
+#include "state/stored_record.h"
 
 namespace ondrix {
+
+class RecordArchive;
+class Notifier;
+class HookRunner;
 
 struct Form1Platform {
   SerialLine& serial;
@@ -184,6 +192,17 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void lineLost();
   void hangupRefused();
   void lineStopped();
+  // Every record kept and told: called once a stored record's reply (the
+  // terminal's page, the voice call's "*") has gone out. The archive gives
+  // the path of the message it delivered (empty when it could not), and
+  // the notices follow.
+  void recordStored(RecordKind kind);
+  Text archiveRecord(const StoredRecord& record);
+  void announceRecord(const StoredRecord& record, const Text& messagePath);
+  // Set by the program; null where nothing is archived or told (most tests).
+  RecordArchive* archive = nullptr;
+  Notifier* notifier = nullptr;
+  HookRunner* hookRunner = nullptr;
 
   // The platform, named as the handlers know it.
   SerialLine& MSComm1;
