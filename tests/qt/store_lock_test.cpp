@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A lock that names no server never stops a start (a held or a killed
-// server's lock: the end-to-end test of a second start).
+// server's lock: the end-to-end test of a second start), and the socket
+// through which a second start reaches the holder's window.
 #include "qt/store_lock.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
+
+#include "pty_support.h"
 
 namespace ondrix {
 namespace {
@@ -34,6 +42,81 @@ TEST(StoreLock, WhatNamesNoServerLetsTheServerRunWithoutALock) {
     ASSERT_TRUE(c.prepare(dir.path(), dir.filePath(StoreLock::kFileName)));
     StoreLock lock(dir.path());
     EXPECT_EQ(lock.take(), StoreLock::Outcome::Unavailable);
+  }
+}
+
+// A socket file a killed holder left behind: bound, never listened on.
+bool leaveDeadSocket(const QString& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray name = QFile::encodeName(path);
+  std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return bound;
+}
+
+// The holder's hidden window is shown when a second start asks, whichever
+// path the second start took to the folder; nobody answers where nobody
+// listens. The socket is the user's alone and goes with the holder.
+TEST(StoreLock, SecondStartReachesTheHolderThroughItsSocket) {
+  struct Case {
+    const char* name;
+    bool listening;
+    bool deadSocketFirst;  // a killed holder's socket lies where the new one goes
+    QString (*askedFrom)(const QTemporaryDir& dir);  // the second start's path
+    bool answered;
+  };
+  const Case cases[] = {
+      {"same path", true, false, [](const QTemporaryDir& d) { return d.path(); }, true},
+      {"through a link", true, false,
+       [](const QTemporaryDir& d) {
+         const QString link = d.path() + QStringLiteral("-link");
+         QFile::remove(link);
+         return QFile::link(d.path(), link) ? link : QString();
+       },
+       true},
+      {"with a dot", true, false,
+       [](const QTemporaryDir& d) { return d.path() + QStringLiteral("/."); }, true},
+      {"a killed holder's socket replaced", true, true,
+       [](const QTemporaryDir& d) { return d.path(); }, true},
+      {"holder not listening", false, false, [](const QTemporaryDir& d) { return d.path(); },
+       false},
+      {"only a killed holder's socket", false, true,
+       [](const QTemporaryDir& d) { return d.path(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir dir;
+    const QString asked = c.askedFrom(dir);
+    ASSERT_FALSE(asked.isEmpty());
+    const QByteArray socket = QFile::encodeName(StoreLock::channelPath(dir.path()));
+    ASSERT_EQ(StoreLock::channelPath(asked), StoreLock::channelPath(dir.path()));
+    if (c.deadSocketFirst) ASSERT_TRUE(leaveDeadSocket(QFile::decodeName(socket)));
+    QWidget window;
+    {
+      StoreLock holder(dir.path());
+      ASSERT_EQ(holder.take(), StoreLock::Outcome::Taken);
+      if (c.listening) {
+        holder.listenForSecondStarts(window);
+        struct stat st {};
+        ASSERT_EQ(::stat(socket.constData(), &st), 0);
+        EXPECT_TRUE(S_ISSOCK(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+      }
+      const StoreLock second(asked);
+      EXPECT_EQ(second.askHolderToShowItself(), c.answered);
+      if (c.answered) {
+        EXPECT_TRUE(testing::pumpUntil([&] { return window.isVisible(); }));
+      } else {
+        testing::pumpFor(50);
+        EXPECT_FALSE(window.isVisible());
+      }
+    }
+    if (c.listening) EXPECT_NE(::access(socket.constData(), F_OK), 0) << "outlived its holder";
+    ::unlink(socket.constData());
+    QFile::remove(dir.path() + QStringLiteral("-link"));
   }
 }
 
