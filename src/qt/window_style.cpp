@@ -4,11 +4,13 @@
 #include "qt/window_style.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
+#include <QPixmap>
 #include <QWindow>
 #include <algorithm>
+#include <cstdint>
 
 namespace ondrix {
 
@@ -49,23 +51,22 @@ void applyBackground(QWidget* w, Background b) {
   w->setPalette(p);
 }
 
-// The redial key's picture: a two-colour 16 x 16 "again" arrow.
+// The redial key's picture: a two-colour 16 x 16 "again" arrow, an open
+// circle with its head at the upper right. Kept as its pixels: drawing it
+// with a painter would load the arc and stroke code and the sine tables at
+// start for one small picture.
 QIcon redialIcon() {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  QPainter painter(&pm);
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  QPen pen(Qt::black);
-  pen.setWidth(2);
-  painter.setPen(pen);
-  painter.drawArc(QRect(2, 3, 11, 11), 30 * 16, 280 * 16);
-  QPainterPath head;
-  head.moveTo(10, 1);
-  head.lineTo(15, 5);
-  head.lineTo(9, 7);
-  head.closeSubpath();
-  painter.fillPath(head, Qt::black);
-  return QIcon(pm);
+  static constexpr std::uint16_t kRows[16] = {
+      0x0000, 0x0020, 0x07f0, 0x0ff8, 0x187c, 0x307c, 0x6068, 0x6000,
+      0x6000, 0x6000, 0x6000, 0x3000, 0x1870, 0x0ff0, 0x07c0, 0x0000,
+  };
+  QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      image.setPixel(x, y, (kRows[y] & (0x8000u >> x)) != 0 ? 0xff000000u : 0u);
+    }
+  }
+  return QIcon(QPixmap::fromImage(image));
 }
 
 // A label has no border, so where this desktop's face is a little wider
