@@ -4,6 +4,8 @@
 #include "qt/window_style.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QHash>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
@@ -11,6 +13,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace ondrix {
 
@@ -20,10 +23,33 @@ const QString kGothic = QStringLiteral(u"ＭＳ ゴシック");
 // The proportional face of the desktop's dialogs.
 const QString kUiGothic = QStringLiteral("MS UI Gothic");
 
+// `face` when it is installed, else the first installed face it is
+// substituted by, else `face`: the face Qt would take, asked for by the name
+// it is installed under. Asked for by a name that is not installed, Qt first
+// sorts every installed face against that name and only then tries the
+// substitutes, a second lookup for each font made. Kept per face while its
+// substitutes stay the same.
+QString installedFace(const QString& face) {
+  static QHash<QString, std::pair<QStringList, QString>> resolved;
+  const QStringList substitutes = QFont::substitutes(face);
+  const auto known = resolved.constFind(face);
+  if (known != resolved.cend() && known->first == substitutes) return known->second;
+  const QStringList installed = QFontDatabase::families();
+  QString chosen = face;
+  for (const QString& candidate : QStringList{face} + substitutes) {
+    if (installed.contains(candidate, Qt::CaseInsensitive)) {
+      chosen = candidate;
+      break;
+    }
+  }
+  resolved.insert(face, {substitutes, chosen});
+  return chosen;
+}
+
 }  // namespace
 
 QFont gothic(int points) {
-  QFont f(kGothic);
+  QFont f(installedFace(kGothic));
   f.setPointSize(points);
   f.setStyleHint(QFont::TypeWriter);
   return f;
@@ -99,7 +125,7 @@ void keepAbove(QWidget* window, QWidget* owner) {
 QFont windowFont() {
   // The desktop's face at the small size the control table's label widths
   // are made for.
-  QFont f(kUiGothic);
+  QFont f(installedFace(kUiGothic));
   f.setPointSize(9);
   return f;
 }

@@ -122,13 +122,22 @@ TEST_F(Form1WindowTest, WindowIsFixedAroundTheClientAreaAndTitled) {
 }
 
 TEST_F(Form1WindowTest, GothicControlsUseAFaceWithJapaneseGlyphsAtTheirSizes) {
+  const QString gothic = QStringLiteral(u"ＭＳ ゴシック");
+  const QString uiGothic = QStringLiteral("MS UI Gothic");
   struct {
     const char* name;
     int points;
     QChar sample;
-  } const fonts[] = {{"ConnBtn", 12, QChar(u'通')}, {"NumBtn5", 12, QChar(u'5')},
-                     {"Text3", 12, QChar(u'着')},   {"ComNo", 12, QChar(u'1')},
-                     {"Text2", 9, QChar(u'発')},    {"Text4", 18, QChar(u'楽')}};
+    const QString& face;  // the face the control's font stands for
+    QFont::StyleHint hint;
+  } const fonts[] = {{"ConnBtn", 12, QChar(u'通'), gothic, QFont::TypeWriter},
+                     {"NumBtn5", 12, QChar(u'5'), gothic, QFont::TypeWriter},
+                     {"Text3", 12, QChar(u'着'), gothic, QFont::TypeWriter},
+                     {"ComNo", 12, QChar(u'1'), gothic, QFont::TypeWriter},
+                     {"Text2", 9, QChar(u'発'), gothic, QFont::TypeWriter},
+                     {"Text4", 18, QChar(u'楽'), gothic, QFont::TypeWriter},
+                     {"Label1", 9, QChar(u'ポ'), uiGothic, QFont::AnyStyle},
+                     {"StartBtn", 9, QChar(u'開'), uiGothic, QFont::AnyStyle}};
   for (const auto& f : fonts) {
     SCOPED_TRACE(f.name);
     QWidget* w = widget(f.name);
@@ -137,6 +146,14 @@ TEST_F(Form1WindowTest, GothicControlsUseAFaceWithJapaneseGlyphsAtTheirSizes) {
     // The face actually chosen must hold kanji itself, not rely on luck.
     EXPECT_TRUE(QFontMetrics(w->font()).inFont(QChar(u'通')))
         << qPrintable(QFontInfo(w->font()).family());
+    EXPECT_TRUE(QFontMetrics(w->font()).inFont(f.sample));
+    // The font is asked for by the face installed in its place, and Qt takes
+    // the same face as for the face's own name.
+    QFont named(f.face);
+    named.setPointSize(f.points);
+    named.setStyleHint(f.hint);
+    EXPECT_EQ(QFontInfo(w->font()).family(), QFontInfo(named).family());
+    EXPECT_EQ(QFontInfo(w->font()).fixedPitch(), QFontInfo(named).fixedPitch());
   }
 }
 
