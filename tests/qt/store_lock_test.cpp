@@ -63,37 +63,31 @@ bool leaveDeadSocket(const QString& path) {
 TEST(StoreLock, SecondStartReachesTheHolderThroughItsSocket) {
   struct Case {
     const char* name;
-    bool listening;
+    bool listening;        // the holder listens, so the second start is answered
     bool deadSocketFirst;  // a killed holder's socket lies where the new one goes
-    QString (*askedFrom)(const QTemporaryDir& dir);  // the second start's path
-    bool answered;
+    QString via;           // the second start's path: the folder's, then this
   };
+  const QString link = QStringLiteral("-link");  // through a link to the folder
   const Case cases[] = {
-      {"same path", true, false, [](const QTemporaryDir& d) { return d.path(); }, true},
-      {"through a link", true, false,
-       [](const QTemporaryDir& d) {
-         const QString link = d.path() + QStringLiteral("-link");
-         QFile::remove(link);
-         return QFile::link(d.path(), link) ? link : QString();
-       },
-       true},
-      {"with a dot", true, false,
-       [](const QTemporaryDir& d) { return d.path() + QStringLiteral("/."); }, true},
-      {"a killed holder's socket replaced", true, true,
-       [](const QTemporaryDir& d) { return d.path(); }, true},
-      {"holder not listening", false, false, [](const QTemporaryDir& d) { return d.path(); },
-       false},
-      {"only a killed holder's socket", false, true,
-       [](const QTemporaryDir& d) { return d.path(); }, false},
+      {"same path", true, false, {}},
+      {"through a link", true, false, link},
+      {"with a dot", true, false, QStringLiteral("/.")},
+      {"a killed holder's socket replaced", true, true, {}},
+      {"holder not listening", false, false, {}},
+      {"only a killed holder's socket", false, true, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
-    const QString asked = c.askedFrom(dir);
-    ASSERT_FALSE(asked.isEmpty());
+    const QString asked = dir.path() + c.via;
+    if (c.via == link) {
+      ASSERT_TRUE(QFile::link(dir.path(), asked));
+    }
     const QByteArray socket = QFile::encodeName(StoreLock::channelPath(dir.path()));
     ASSERT_EQ(StoreLock::channelPath(asked), StoreLock::channelPath(dir.path()));
-    if (c.deadSocketFirst) ASSERT_TRUE(leaveDeadSocket(QFile::decodeName(socket)));
+    if (c.deadSocketFirst) {
+      ASSERT_TRUE(leaveDeadSocket(QFile::decodeName(socket)));
+    }
     QWidget window;
     {
       StoreLock holder(dir.path());
@@ -106,17 +100,19 @@ TEST(StoreLock, SecondStartReachesTheHolderThroughItsSocket) {
         EXPECT_EQ(st.st_mode & 0777, 0600u);
       }
       const StoreLock second(asked);
-      EXPECT_EQ(second.askHolderToShowItself(), c.answered);
-      if (c.answered) {
+      EXPECT_EQ(second.askHolderToShowItself(), c.listening);
+      if (c.listening) {
         EXPECT_TRUE(testing::pumpUntil([&] { return window.isVisible(); }));
       } else {
         testing::pumpFor(50);
         EXPECT_FALSE(window.isVisible());
       }
     }
-    if (c.listening) EXPECT_NE(::access(socket.constData(), F_OK), 0) << "outlived its holder";
+    if (c.listening) {
+      EXPECT_NE(::access(socket.constData(), F_OK), 0) << "outlived its holder";
+    }
     ::unlink(socket.constData());
-    QFile::remove(dir.path() + QStringLiteral("-link"));
+    QFile::remove(dir.path() + link);
   }
 }
 
