@@ -120,6 +120,15 @@ int connectControl(const std::string& path, std::string& error) {
   return fd;
 }
 
+void sendAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (fd >= 0 && done < text.size()) {
+    const ssize_t n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;  // the client went away; the call plays on regardless
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 bool readElement(const std::string& path, std::string& element, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -27,6 +27,9 @@ int listenControl(const std::string& path, std::string& error);
 // A connection to the simulator listening at `path`, or -1.
 int connectControl(const std::string& path, std::string& error);
 
+// Sends all of `text` on the socket `fd`; stops quietly when its reader is gone.
+void sendAll(int fd, const std::string& text);
+
 // Reads an offered element from a file: its bytes, without trailing line ends.
 bool readElement(const std::string& path, std::string& element, std::string& error);
 
