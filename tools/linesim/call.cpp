@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The scripts of the calls the simulator plays, built step by step.
 #include "call.h"
 
 #include "cp932.h"

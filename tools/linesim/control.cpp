@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The control socket's requests, encoded and decoded, and its connections.
 #include "control.h"
 
 #include <sys/socket.h>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The call player: runs a script's steps against what the server sends.
 #include "player.h"
 
 #include <algorithm>

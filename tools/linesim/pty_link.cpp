@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The pseudo-terminal, its COMn link, and the device removed and returned.
 #include "pty_link.h"
 
 #include <fcntl.h>
