@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "startup.h"
+
 namespace linesim {
 
 namespace {
@@ -21,7 +23,7 @@ bool fillAddress(const std::string& path, sockaddr_un& addr, std::string& error)
   addr = {};
   addr.sun_family = AF_UNIX;
   if (path.size() >= sizeof addr.sun_path) {
-    error = "control socket path too long: " + path;
+    error = startFailure(StartFailure::SocketTooLong, path);
     return false;
   }
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
@@ -93,15 +95,25 @@ int listenControl(const std::string& path, std::string& error) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
     if (!S_ISSOCK(st.st_mode)) {
-      error = path + " exists and is not a socket; not replacing it";
+      error = startFailure(StartFailure::SocketInTheWay, path);
       return -1;
     }
-    ::unlink(path.c_str());  // left by a simulator that did not stop cleanly
+    // A socket that answers is a simulator still running on this port; one
+    // that does not was left by a simulator that did not stop cleanly.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool answers =
+        probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (probe >= 0) ::close(probe);
+    if (answers) {
+      error = startFailure(StartFailure::PortServed, path);
+      return -1;
+    }
+    ::unlink(path.c_str());
   }
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       ::listen(fd, 4) != 0) {
-    error = "control socket " + path + ": " + std::strerror(errno);
+    error = startFailure(StartFailure::Socket, path, errno);
     if (fd >= 0) ::close(fd);
     return -1;
   }

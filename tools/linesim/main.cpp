@@ -4,6 +4,7 @@
 // scripted calls through that modem and checks what the server answers.
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "options.h"
 #include "pty_link.h"
 #include "simulator.h"
+#include "startup.h"
 
 namespace {
 
@@ -38,6 +40,12 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // First: every other step needs the folder.
+  if (!linesim::makeFolder(opt.dir, error)) {
+    std::fprintf(stderr, "ondrix-linesim: %s\n", error.c_str());
+    return 1;
+  }
+
   struct sigaction sa {};
   sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);
@@ -59,7 +67,8 @@ int main(int argc, char** argv) {
   }
   linesim::Simulator sim(opt, pty, control);
   if (!sim.openLog()) {
-    std::fprintf(stderr, "ondrix-linesim: cannot write %s\n", opt.log.c_str());
+    error = linesim::startFailure(linesim::StartFailure::Log, opt.log, errno);
+    std::fprintf(stderr, "ondrix-linesim: %s\n", error.c_str());
     return 1;
   }
   if (!sim.queueOwnCalls()) return 2;

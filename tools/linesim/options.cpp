@@ -2,11 +2,13 @@
 // Reads the simulator's command line into Options and CallOptions.
 #include "options.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "control.h"
+#include "startup.h"
 
 namespace linesim {
 
@@ -151,7 +153,7 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
       if (!value(v)) return false;
       std::ifstream in(v, std::ios::binary);
       if (!in) {
-        error = "cannot read " + v;
+        error = startFailure(StartFailure::Noise, v, errno);
         return false;
       }
       o.noise.assign(std::istreambuf_iterator<char>(in), {});
