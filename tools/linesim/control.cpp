@@ -47,6 +47,8 @@ std::string encodeRequest(const std::string& call, const CallOptions& o) {
   out += "calling " + o.callingId + "\n";
   out += "number " + o.dialNumber + "\n";
   out += "away " + std::to_string(o.awayMs) + "\n";
+  if (o.unlink) out += "unlink\n";
+  out += "boot " + std::to_string(o.bootMs) + "\n";
   out += "refusals " + std::to_string(o.refusals) + "\n";
   return out + "\n";
 }
@@ -75,6 +77,10 @@ bool decodeRequest(const std::string& text, std::string& call, CallOptions& o, s
       o.dialNumber = value;
     } else if (key == "away") {
       o.awayMs = std::atoi(value.c_str());
+    } else if (key == "unlink") {
+      o.unlink = true;
+    } else if (key == "boot") {
+      o.bootMs = std::atoi(value.c_str());
     } else if (key == "refusals") {
       o.refusals = std::atoi(value.c_str());
     } else {

@@ -5,7 +5,8 @@
 // streams the transcript back, then the verdict.
 //
 // Request: lines "call NAME", then option lines ("melody TEXT", "image TEXT",
-// "sub TEXT", "calling NUMBER", "callingsub TEXT"), then an empty line.
+// "sub TEXT", "calling NUMBER", "callingsub TEXT", "number N", "away MS",
+// "unlink", "boot MS", "refusals N"), then an empty line.
 // Reply: transcript lines prefixed "| ", then "= passed" or "= failed".
 #include <string>
 

@@ -23,7 +23,8 @@ void usage(std::FILE* to) {
       "1 when not (saying where), 2 on a usage error or when no simulator runs.\n"
       "\n"
       "Options:\n"
-      "  --dir DIR        program directory of the server (default: .)\n"
+      "  --dir DIR        program directory of the server (default: .); made, with\n"
+      "                   its missing parents, the owner's alone, when not there\n"
       "  --port N         link the line as COM<N> in DIR (default: 1)\n"
       "  --model TEXT     model line answered to ati3 (default: QV-M7)\n"
       "  --start CMD      start command answered OK (default: at#sy1=40)\n"
@@ -48,6 +49,11 @@ void usage(std::FILE* to) {
       "  --number N       the number the operator dials in the dial call\n"
       "                   (default: 0312345678)\n"
       "  --away SECONDS   how long the unplug call keeps the device away (default: 3)\n"
+      "  --unlink         the unplug call removes the COM<N> link with the device and\n"
+      "                   makes it again when the device returns\n"
+      "  --boot-delay N   the modem of the returned device answers nothing, not even\n"
+      "                   an echo, for N seconds (default: 0); the server must then\n"
+      "                   send its start command again within 65 s\n"
       "  --refusals N     hang-ups the modem refuses in the hang-up calls, 1 to 4\n"
       "                   (default: 1; 4: every try, so the server starts the modem anew)\n"
       "Calls:\n"
@@ -75,6 +81,19 @@ void usage(std::FILE* to) {
       to);
 }
 
+namespace {
+
+// Seconds, 0 to an hour, fractions allowed, as milliseconds.
+bool parseSeconds(const std::string& v, int& ms) {
+  char* end = nullptr;
+  const double seconds = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || seconds < 0 || seconds > 3600) return false;
+  ms = static_cast<int>(seconds * 1000);
+  return true;
+}
+
+}  // namespace
+
 bool parseNumber(const std::string& v, int& out) {
   char* end = nullptr;
   const long n = std::strtol(v.c_str(), &end, 10);
@@ -87,8 +106,12 @@ bool parseNumber(const std::string& v, int& out) {
 // Returns 1 when taken, 0 when not an option of these, -1 on a bad value.
 int parseCallOption(int argc, char** argv, int& i, CallOptions& o, std::string& error) {
   const std::string a = argv[i];
+  if (a == "--unlink") {
+    o.unlink = true;
+    return 1;
+  }
   if (a != "--melody" && a != "--image" && a != "--sub" && a != "--calling" && a != "--number" &&
-      a != "--away" && a != "--refusals") {
+      a != "--away" && a != "--boot-delay" && a != "--refusals") {
     return 0;
   }
   if (i + 1 >= argc) return -1;
@@ -98,10 +121,9 @@ int parseCallOption(int argc, char** argv, int& i, CallOptions& o, std::string& 
   } else if (a == "--number") {
     o.dialNumber = v;
   } else if (a == "--away") {
-    char* end = nullptr;
-    const double seconds = std::strtod(v.c_str(), &end);
-    if (v.empty() || *end != '\0' || seconds < 0 || seconds > 3600) return -1;
-    o.awayMs = static_cast<int>(seconds * 1000);
+    if (!parseSeconds(v, o.awayMs)) return -1;
+  } else if (a == "--boot-delay") {
+    if (!parseSeconds(v, o.bootMs)) return -1;
   } else if (a == "--refusals") {
     if (!parseNumber(v, o.refusals)) return -1;
   } else if (a == "--calling") {

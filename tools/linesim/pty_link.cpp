@@ -109,10 +109,10 @@ void PtyLink::removeLink() {
   linkPath_.clear();
 }
 
-void PtyLink::unplug() {
+void PtyLink::unplug(bool removeLink) {
   if (linkTarget(linkPath_) == slavePath_) {
     ::unlink(linkPath_.c_str());
-    if (::symlink(kUnplugged, linkPath_.c_str()) != 0) linkPath_.clear();
+    if (!removeLink && ::symlink(kUnplugged, linkPath_.c_str()) != 0) linkPath_.clear();
   }
   if (slaveHold_ >= 0) ::close(slaveHold_);
   if (master_ >= 0) ::close(master_);

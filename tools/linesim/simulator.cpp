@@ -185,8 +185,10 @@ void Simulator::followDevice() {
   if (!player_) return;
   if (player_->takeUnplug()) {
     out_.clear();
-    pty_.unplug();
-    printLine("the device is removed: " + pty_.linkPath() + " points at nothing");
+    const bool withLink = player_->linkRemoved();
+    pty_.unplug(withLink);
+    printLine("the device is removed: " + pty_.linkPath() +
+              (withLink ? " is gone with it" : " points at nothing"));
   }
   if (player_->takeReplug()) {
     std::string error;
