@@ -59,7 +59,13 @@ int callClient(int argc, char** argv) {
     std::fprintf(stderr, "ondrix-linesim: %s\n", error.c_str());
     return 2;
   }
-  const int fd = connectControl(controlPath(dir, port), error);
+  // A simulator started a moment ago, in the background on the line before,
+  // may not listen yet: it gets a short while.
+  int fd = -1;
+  for (int tries = 0; (fd = connectControl(controlPath(dir, port), error)) < 0 && tries < 20;
+       ++tries) {
+    ::usleep(100 * 1000);
+  }
   if (fd < 0) {
     std::fprintf(stderr, "ondrix-linesim: %s\n", error.c_str());
     return 2;
