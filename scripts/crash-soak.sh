@@ -29,7 +29,7 @@ work="$root/program"
 mkdir "$work"
 cp "$bin/ondrix-server" "$work/ondrix-server"
 # Copies, so a build during the run changes nothing under it.
-cp "$sim_bin" "$root/ondrix-linesim"
+cp "$bin/ondrix-linesim" "$root/ondrix-linesim"
 sim_bin="$root/ondrix-linesim"
 sim= xvfb= loop=
 finish() {
