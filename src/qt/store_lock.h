@@ -32,6 +32,8 @@ class StoreLock {
   // Tries once; a lock whose process is gone is taken over. The lock file is
   // the owner's alone whatever the umask.
   Outcome take();
+  // The lock taken was left by a server that died without ending.
+  bool tookOverDeadHolder() const { return tookOver_; }
 
   // While the lock is held: a second start's request raises `window`.
   void listenForSecondStarts(QWidget& window);
@@ -52,6 +54,7 @@ class StoreLock {
   QString listening_;  // the socket's path while listening
   std::unique_ptr<QSocketNotifier> notifier_;
   QPointer<QWidget> window_;
+  bool tookOver_ = false;
 };
 
 }  // namespace ondrix
