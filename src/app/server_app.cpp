@@ -16,6 +16,7 @@
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
+#include "qt/qt_login_start.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_text.h"
 #include "qt/qt_timer.h"
@@ -94,7 +95,10 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtClock clock;
   QtDesktop desktop(&files);
 
+  QtLoginStart loginStart;
+
   Form1 form({serial, timer1, timer2, clock, files, desktop});
+  form.loginStart = &loginStart;
   Form1Window window(form);
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());

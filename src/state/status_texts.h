@@ -44,6 +44,11 @@ inline constexpr TextView kNoInputEnded = u"無通信が10分続いたため切�
 // brought back to waiting for calls.
 inline constexpr TextView kNoReplyReset = u"モデムの応答がないため、待受けに戻しました";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
+// The File menu's start at login could not be switched.
+inline constexpr TextView kLoginStartNotSet = u"ログイン時の自動起動を設定できません";
+inline constexpr TextView kLoginStartFolderInWay =
+    u"ログイン時の自動起動を設定できません（同じ名前のフォルダがあります）";
+inline constexpr TextView kLoginStartNotRemoved = u"ログイン時の自動起動を解除できません";
 
 // Port, start and commands.
 inline constexpr TextView kStartError = u"待受けエラー";

@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/login_start.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
 
@@ -208,6 +209,39 @@ class FakeDesktop : public Desktop {
     dialogAnswers.pop_front();
     return a;
   }
+};
+
+// The autostart folder in memory: what stands where the entry goes, and
+// whether writing and removing it succeed.
+class FakeLoginStart : public LoginStart {
+ public:
+  LoginEntryPlace look(Bytes& content) override {
+    content = entry;
+    return place;
+  }
+  Text programPath() override { return program; }
+  bool write(const Bytes& bytes) override {
+    ++writes;
+    if (!writeSucceeds) return false;
+    place = LoginEntryPlace::Entry;
+    entry = bytes;
+    return true;
+  }
+  bool remove() override {
+    ++removals;
+    if (!removeSucceeds) return false;
+    place = LoginEntryPlace::Free;
+    entry.clear();
+    return true;
+  }
+
+  LoginEntryPlace place = LoginEntryPlace::Free;
+  Bytes entry;
+  Text program = u"/usr/bin/ondrix-server";
+  bool writeSucceeds = true;
+  bool removeSucceeds = true;
+  int writes = 0;
+  int removals = 0;
 };
 
 }  // namespace ondrix
