@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fakes.h"
+#include "qt/qt_login_start.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
 #include "state/form1.h"
@@ -169,23 +170,85 @@ TEST(QtFilesPrivacy, EverythingTheServerWritesIsTheOwnersAlone) {
   const Text userFolder = files.fallbackDirectory();
   ASSERT_FALSE(userFolder.empty());
   ASSERT_TRUE(SaveMailStore(files, userFolder + u"\\amp.dat", f.MailStore));
+  // The login entry is the user's configuration: others may read it, never
+  // write it, and the folders made for it are the user's alone.
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath("config")));
+  ASSERT_TRUE(QtLoginStart().write(Bytes{'x'}));
+  qunsetenv("XDG_CONFIG_HOME");
   watchRenames = false;
 
   const QString user = toQString(userFolder);
   const std::pair<QString, mode_t> expected[] = {
-      {app + "/amp.dat", 0660},     {app + "/brellin.ini", 0600},
-      {app + "/melody.mmd", 0600},  {app + "/Image.bmp", 0600},
-      {app + "/calls.log", 0600},   {app + "/ondrix-server.lock", 0600},
-      {user + "/amp.dat", 0600},    {user, 0700},
-      {dir.filePath("data"), 0700}, {dir.filePath("export.bmp"), 0666},
+      {app + "/amp.dat", 0660},
+      {app + "/brellin.ini", 0600},
+      {app + "/melody.mmd", 0600},
+      {app + "/Image.bmp", 0600},
+      {app + "/calls.log", 0600},
+      {app + "/ondrix-server.lock", 0600},
+      {user + "/amp.dat", 0600},
+      {user, 0700},
+      {dir.filePath("data"), 0700},
+      {dir.filePath("export.bmp"), 0666},
+      {dir.filePath("config"), 0700},
+      {dir.filePath("config/autostart"), 0700},
+      {dir.filePath("config/autostart/org.example.ondrix.server.desktop"), 0644},
   };
   for (const auto& [path, mode] : expected) {
     EXPECT_EQ(modeOf(path), mode) << qPrintable(path) << std::oct << " has mode " << modeOf(path);
   }
-  EXPECT_GE(renamed.size(), 6u);  // the store three times, settings, melody, image
+  EXPECT_GE(renamed.size(), 7u);  // the store three times, settings, melody, image, entry
   for (const auto& [target, mode] : renamed) {
     EXPECT_EQ(mode, modeOf(QFile::decodeName(target.c_str()))) << target;
   }
+}
+
+// Where the entry goes, and what stands in its way, which is left alone.
+TEST(QtLoginStartPlaces, EntryGoesWhereTheDesktopLooksAndNothingInTheWayIsTouched) {
+  using P = LoginEntryPlace;
+  QTemporaryDir dir;
+  const QByteArray oldHome = qgetenv("HOME");
+  qputenv("HOME", QFile::encodeName(dir.filePath("home")));  // without .config
+  const QString name = QStringLiteral("/autostart/org.example.ondrix.server.desktop");
+  const QString xdg = dir.filePath("xdg");
+  struct Case {
+    QString xdgConfigHome;  // empty: as if unset
+    QString config;         // where the entry is to go
+    QString folderInWay, fileInWay;
+    P before, after;
+  } const cases[] = {
+      {{}, dir.filePath("home/.config"), {}, {}, P::Free, P::Entry},
+      {"relative", dir.filePath("home/.config"), {}, {}, P::Free, P::Entry},
+      {xdg, xdg, {}, {}, P::Free, P::Entry},
+      {xdg, xdg, {}, name, P::Entry, P::Entry},  // an older entry is replaced
+      {xdg, xdg, name, {}, P::Folder, P::Folder},
+      {xdg, xdg, {}, "/autostart", P::Free, P::Free},
+  };
+  const Bytes ours{'o', 'u', 'r', 's'};
+  for (const auto& c : cases) {
+    QDir(dir.path()).removeRecursively();
+    QDir().mkpath(dir.filePath("home"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(c.xdgConfigHome));
+    if (!c.folderInWay.isEmpty()) QDir().mkpath(c.config + c.folderInWay);
+    if (!c.fileInWay.isEmpty()) {
+      QDir().mkpath(QFileInfo(c.config + c.fileInWay).absolutePath());
+      QFile f(c.config + c.fileInWay);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+    }
+    QtLoginStart login;
+    const std::string row = c.config.toStdString() + " " + c.fileInWay.toStdString();
+    EXPECT_EQ(QtLoginStart::entryPath(), c.config + name) << row;
+    Bytes content;
+    EXPECT_EQ(login.look(content), c.before) << row;
+    EXPECT_EQ(login.write(ours), c.after == P::Entry) << row;
+    EXPECT_EQ(login.look(content), c.after) << row;
+    EXPECT_EQ(content, c.after == P::Entry ? ours : Bytes{}) << row;
+    // Nothing is left at the entry's place, unless something stood in its way.
+    EXPECT_EQ(login.remove(), c.after != P::Folder) << row;
+    EXPECT_EQ(login.look(content), c.after == P::Folder ? P::Folder : P::Free) << row;
+  }
+  EXPECT_EQ(QtLoginStart().programPath(), toText(QCoreApplication::applicationFilePath()));
+  qunsetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", oldHome);
 }
 
 TEST(QtFilesDefault, UsesTheWritableExecutableDirectory) {
