@@ -211,37 +211,29 @@ class FakeDesktop : public Desktop {
   }
 };
 
-// The autostart folder in memory: what stands where the entry goes, and
-// whether writing and removing it succeed.
+// The autostart folder in memory. Writes and removals are counted and fail
+// while told to; what stands there changes only when they succeed.
 class FakeLoginStart : public LoginStart {
  public:
   LoginEntryPlace look(Bytes& content) override {
     content = entry;
     return place;
   }
-  Text programPath() override { return program; }
-  bool write(const Bytes& bytes) override {
-    ++writes;
-    if (!writeSucceeds) return false;
-    place = LoginEntryPlace::Entry;
-    entry = bytes;
-    return true;
-  }
-  bool remove() override {
-    ++removals;
-    if (!removeSucceeds) return false;
-    place = LoginEntryPlace::Free;
-    entry.clear();
-    return true;
-  }
+  Text programPath() override { return u"/usr/bin/ondrix-server"; }
+  bool write(const Bytes& bytes) override { return ++writes && writeSucceeds && put(bytes); }
+  bool remove() override { return ++removals && removeSucceeds && put({}); }
 
   LoginEntryPlace place = LoginEntryPlace::Free;
   Bytes entry;
-  Text program = u"/usr/bin/ondrix-server";
-  bool writeSucceeds = true;
-  bool removeSucceeds = true;
-  int writes = 0;
-  int removals = 0;
+  bool writeSucceeds = true, removeSucceeds = true;
+  int writes = 0, removals = 0;
+
+ private:
+  bool put(const Bytes& bytes) {
+    place = bytes.empty() ? LoginEntryPlace::Free : LoginEntryPlace::Entry;
+    entry = bytes;
+    return true;
+  }
 };
 
 }  // namespace ondrix
