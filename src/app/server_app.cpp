@@ -118,6 +118,8 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  // The mark is right from the start, not only once the menu has opened.
+  form.loginStartShown();
   if (held == StoreLock::Outcome::Unavailable) {
     form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
   } else {
