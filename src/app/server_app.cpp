@@ -8,7 +8,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -55,6 +57,21 @@ void closeOnTerminate(QWidget& window) {
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
   for (int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &sa, nullptr);
+}
+
+// The form served while the event loop runs; null before and after.
+Form1* servedForm = nullptr;
+
+// A display that goes away (a logout that closes it before any signal
+// comes) makes Qt end the process with exit() from inside the event loop.
+// That is the session's end, not a fault: the store and the settings are
+// written as at a close, and the status says so, so that a service manager
+// does not start the server again into a session that has gone.
+void endWithTheSession() {
+  Form1* form = std::exchange(servedForm, nullptr);
+  if (form == nullptr) return;
+  form->Form_Unload();
+  std::_Exit(0);
 }
 
 }  // namespace
@@ -171,7 +188,18 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
     });
   }
   if (shown) shown(window);
+#ifdef Q_OS_UNIX
+  static const bool watching = std::atexit(endWithTheSession) == 0;
+  // Once the loop is ending (the window closed, unloading the form), the
+  // form is no longer served.
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { servedForm = nullptr; });
+  if (watching) servedForm = &form;
+  const int status = QApplication::exec();
+  servedForm = nullptr;
+  return status;
+#else
   return QApplication::exec();
+#endif
 }
 
 }  // namespace ondrix

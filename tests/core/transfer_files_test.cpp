@@ -301,7 +301,6 @@ TEST(LoginStart, EntryStartsTheProgramWithStart) {
       {u"/usr/bin/ondrix-server", "/usr/bin/ondrix-server"},
       {u"/opt/My サーバー/s", "\"/opt/My サーバー/s\""},
       {u"/a b/\"`$\\%", "\"/a b/\\\\\"\\\\`\\\\$\\\\\\\\%%\""},
-      {u"/100%", "/100%%"},
       {u"ondrix-server", std::nullopt},
       {u"/a\nb", std::nullopt},
   };
