@@ -33,8 +33,6 @@ bool makeFolders(const QString& path) {
 
 }  // namespace
 
-QtLoginStart::QtLoginStart(QString programPath) : programPath_(std::move(programPath)) {}
-
 QString QtLoginStart::entryPath() {
   // A relative value is to be ignored, as an unset one.
   QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -57,9 +55,9 @@ LoginEntryPlace QtLoginStart::look(Bytes& content) {
   return LoginEntryPlace::Entry;
 }
 
-Text QtLoginStart::programPath() {
-  return toText(programPath_.isEmpty() ? QCoreApplication::applicationFilePath() : programPath_);
-}
+// The executable's own path, so a copy started from a folder of its own
+// starts that copy again.
+Text QtLoginStart::programPath() { return toText(QCoreApplication::applicationFilePath()); }
 
 bool QtLoginStart::write(const Bytes& entry) {
   const QString path = entryPath();

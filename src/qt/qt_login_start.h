@@ -10,9 +10,6 @@ namespace ondrix {
 
 class QtLoginStart : public LoginStart {
  public:
-  // The entry starts `programPath`; empty: this process's executable.
-  explicit QtLoginStart(QString programPath = {});
-
   LoginEntryPlace look(Bytes& content) override;
   Text programPath() override;
   bool write(const Bytes& entry) override;
@@ -20,9 +17,6 @@ class QtLoginStart : public LoginStart {
 
   // Where the entry goes, looked up at each call.
   static QString entryPath();
-
- private:
-  QString programPath_;
 };
 
 }  // namespace ondrix
