@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fakes.h"
+#include "qt/qt_login_start.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
 #include "state/form1.h"
@@ -169,23 +170,63 @@ TEST(QtFilesPrivacy, EverythingTheServerWritesIsTheOwnersAlone) {
   const Text userFolder = files.fallbackDirectory();
   ASSERT_FALSE(userFolder.empty());
   ASSERT_TRUE(SaveMailStore(files, userFolder + u"\\amp.dat", f.MailStore));
+  // The login entry is the user's configuration: others may read it, never
+  // write it, and the folders made for it are the user's alone.
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath("config")));
+  ASSERT_TRUE(QtLoginStart().write(Bytes{'x'}));
+  qunsetenv("XDG_CONFIG_HOME");
   watchRenames = false;
 
   const QString user = toQString(userFolder);
   const std::pair<QString, mode_t> expected[] = {
-      {app + "/amp.dat", 0660},     {app + "/brellin.ini", 0600},
-      {app + "/melody.mmd", 0600},  {app + "/Image.bmp", 0600},
-      {app + "/calls.log", 0600},   {app + "/ondrix-server.lock", 0600},
-      {user + "/amp.dat", 0600},    {user, 0700},
-      {dir.filePath("data"), 0700}, {dir.filePath("export.bmp"), 0666},
+      {app + "/amp.dat", 0660},
+      {app + "/brellin.ini", 0600},
+      {app + "/melody.mmd", 0600},
+      {app + "/Image.bmp", 0600},
+      {app + "/calls.log", 0600},
+      {app + "/ondrix-server.lock", 0600},
+      {user + "/amp.dat", 0600},
+      {user, 0700},
+      {dir.filePath("data"), 0700},
+      {dir.filePath("export.bmp"), 0666},
+      {dir.filePath("config"), 0700},
+      {dir.filePath("config/autostart"), 0700},
+      {dir.filePath("config/autostart/org.example.ondrix.server.desktop"), 0644},
   };
   for (const auto& [path, mode] : expected) {
     EXPECT_EQ(modeOf(path), mode) << qPrintable(path) << std::oct << " has mode " << modeOf(path);
   }
-  EXPECT_GE(renamed.size(), 6u);  // the store three times, settings, melody, image
+  EXPECT_GE(renamed.size(), 7u);  // the store three times, settings, melody, image, entry
   for (const auto& [target, mode] : renamed) {
     EXPECT_EQ(mode, modeOf(QFile::decodeName(target.c_str()))) << target;
   }
+}
+
+// Where the entry goes (the privacy test makes its folders), and what stands
+// in its way, which is left alone.
+TEST(QtLoginStartPlaces, EntryGoesWhereTheDesktopLooksAndNothingInTheWayIsTouched) {
+  QTemporaryDir dir;
+  for (const char* ignored : {"", "relative"}) {
+    qputenv("XDG_CONFIG_HOME", ignored);
+    EXPECT_EQ(QtLoginStart::entryPath(),
+              QDir::homePath() + "/.config/autostart/org.example.ondrix.server.desktop");
+  }
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+  QtLoginStart login;
+  Bytes content;
+  for (const bool folder : {true, false}) {
+    QDir(dir.path() + "/autostart").removeRecursively();
+    QFile::remove(dir.path() + "/autostart");
+    // A folder named as the entry, or a file named as the entry's folder.
+    ASSERT_TRUE(folder ? QDir().mkpath(QtLoginStart::entryPath())
+                       : QFile(dir.path() + "/autostart").open(QIODevice::WriteOnly));
+    const auto place = folder ? LoginEntryPlace::Folder : LoginEntryPlace::Free;
+    EXPECT_EQ(login.look(content), place);
+    EXPECT_FALSE(login.write(Bytes{'x'}));
+    EXPECT_EQ(login.remove(), !folder);
+    EXPECT_EQ(login.look(content), place);
+  }
+  qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(QtFilesDefault, UsesTheWritableExecutableDirectory) {
