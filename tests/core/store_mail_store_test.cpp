@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The mail store file: its bytes, round trips, every layout it is read in, breaks.
 #include <gtest/gtest.h>
 
 #include "fakes.h"
