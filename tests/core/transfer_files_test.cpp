@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The File and Help menus: save and load dialogs, drops, help and about.
 #include <gtest/gtest.h>
 
 #include <optional>
