@@ -16,11 +16,14 @@
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
+#include "qt/qt_hook_runner.h"
+#include "qt/qt_notifier.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_text.h"
 #include "qt/qt_timer.h"
 #include "qt/qt_translations.h"
 #include "qt/store_lock.h"
+#include "platform/hook_runner.h"
 #include "state/form1.h"
 
 namespace ondrix {
@@ -98,6 +101,15 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   Form1Window window(form);
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
+  // Each record stored is told on the desktop and handed to the new-mail hook.
+  QtNotifier notifier;
+  QtHookRunner hooks(files);
+  form.notifier = &notifier;
+  form.hookRunner = &hooks;
+  hooks.setOnEnded([&](const HookEnd& end) {
+    form.hookEnded(end);
+    window.refresh();
+  });
 
   // Every event the core handles is followed by a refresh of the widgets.
   timer1.setOnTick([&] {

@@ -47,6 +47,7 @@ namespace ondrix {
 class RecordArchive;
 class Notifier;
 class HookRunner;
+struct HookEnd;
 
 struct Form1Platform {
   SerialLine& serial;
@@ -199,6 +200,8 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void recordStored(RecordKind kind);
   Text archiveRecord(const StoredRecord& record);
   void announceRecord(const StoredRecord& record, const Text& messagePath);
+  // A new-mail run has ended (from the runner, after the tick that started it).
+  void hookEnded(const HookEnd& end);
   // Set by the program; null where nothing is archived or told (most tests).
   RecordArchive* archive = nullptr;
   Notifier* notifier = nullptr;

@@ -44,6 +44,16 @@ inline constexpr TextView kNoInputEnded = u"無通信が10分続いたため切�
 // brought back to waiting for calls.
 inline constexpr TextView kNoReplyReset = u"モデムの応答がないため、待受けに戻しました";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
+// The new-mail hook beside the store: refused, or a run that went wrong
+// (followed by "：" and the last line it wrote to standard error).
+inline constexpr TextView kHookOthersMayWrite =
+    u"new-mail を実行しません（ほかのユーザーが書き換えられます）";
+inline constexpr TextView kHookNotOurs = u"new-mail を実行しません（所有者がサーバーのユーザーではありません）";
+inline constexpr TextView kHookExitedBefore = u"new-mail が終了コード ";
+inline constexpr TextView kHookExitedAfter = u" で終わりました";
+inline constexpr TextView kHookCrashed = u"new-mail が異常終了しました";
+inline constexpr TextView kHookTimedOut = u"new-mail が時間内に終わらないため止めました";
+inline constexpr TextView kHookNotStarted = u"new-mail を起動できません";
 
 // Port, start and commands.
 inline constexpr TextView kStartError = u"待受けエラー";

@@ -13,6 +13,8 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/hook_runner.h"
+#include "platform/notifier.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
 
@@ -208,6 +210,30 @@ class FakeDesktop : public Desktop {
     dialogAnswers.pop_front();
     return a;
   }
+};
+
+// Records every notice.
+class FakeNotifier : public Notifier {
+ public:
+  void notify(const DesktopNotice& notice) override { notices.push_back(notice); }
+  std::vector<DesktopNotice> notices;
+};
+
+// Answers inspect() from a table of paths (absent otherwise), records every
+// run; finishRun() reports an end as the real runner does later.
+class FakeHookRunner : public HookRunner {
+ public:
+  HookFileFacts inspect(const Text& path) override {
+    inspected.push_back(path);
+    const auto it = files.find(path);
+    return it == files.end() ? HookFileFacts{} : it->second;
+  }
+  void run(const HookCall& call) override { runs.push_back(call); }
+  void finishRun(const HookEnd& end) { ended(end); }
+
+  std::map<Text, HookFileFacts> files;
+  std::vector<Text> inspected;
+  std::vector<HookCall> runs;
 };
 
 }  // namespace ondrix
