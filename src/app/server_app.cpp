@@ -23,7 +23,6 @@
 #include "qt/qt_timer.h"
 #include "qt/qt_translations.h"
 #include "qt/store_lock.h"
-#include "platform/hook_runner.h"
 #include "state/form1.h"
 
 namespace ondrix {

@@ -68,8 +68,8 @@ Text hookEndLine(const HookEnd& end) {
   switch (end.how) {
     case HookEnd::How::Exited:
       if (end.exitCode == 0) return {};
-      line = Text(status::kHookExitedBefore) + decimal(end.exitCode) +
-             Text(status::kHookExitedAfter);
+      line =
+          Text(status::kHookExitedBefore) + decimal(end.exitCode) + Text(status::kHookExitedAfter);
       break;
     case HookEnd::How::Crashed:
       line = status::kHookCrashed;

@@ -111,9 +111,9 @@ void QtHookRunner::start(const HookCall& call) {
                      state->errorTail += process->readAllStandardError();
                      state->errorTail = state->errorTail.right(kErrorTailBytes);
                      HookEnd end;
-                     end.how = state->timedOut                  ? HookEnd::How::TimedOut
+                     end.how = state->timedOut                 ? HookEnd::How::TimedOut
                                : status == QProcess::CrashExit ? HookEnd::How::Crashed
-                                                                : HookEnd::How::Exited;
+                                                               : HookEnd::How::Exited;
                      end.exitCode = exitCode;
                      end.errorTail = toText(QString::fromUtf8(state->errorTail));
                      process->deleteLater();

@@ -48,7 +48,8 @@ inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を�
 // (followed by "：" and the last line it wrote to standard error).
 inline constexpr TextView kHookOthersMayWrite =
     u"new-mail を実行しません（ほかのユーザーが書き換えられます）";
-inline constexpr TextView kHookNotOurs = u"new-mail を実行しません（所有者がサーバーのユーザーではありません）";
+inline constexpr TextView kHookNotOurs =
+    u"new-mail を実行しません（所有者がサーバーのユーザーではありません）";
 inline constexpr TextView kHookExitedBefore = u"new-mail が終了コード ";
 inline constexpr TextView kHookExitedAfter = u" で終わりました";
 inline constexpr TextView kHookCrashed = u"new-mail が異常終了しました";

@@ -26,8 +26,8 @@ TEST(RecordAnnounce, NoticeOfEachRecord) {
     Text summary;
     Text body;
   } rows[] = {
-      {stored(RecordKind::Mail, u"0123456789*12", u"こんにちは\r\n二行目"), u"TAVIXメールが届きました",
-       u"差出人：0123456789*12\nこんにちは"},
+      {stored(RecordKind::Mail, u"0123456789*12", u"こんにちは\r\n二行目"),
+       u"TAVIXメールが届きました", u"差出人：0123456789*12\nこんにちは"},
       {stored(RecordKind::Voice, u"5", u"HI"), u"音声メッセージが届きました", u"差出人：5\nHI"},
       {stored(RecordKind::Mail, u"", u""), u"TAVIXメールが届きました", u"差出人：番号通知なし"},
       {stored(RecordKind::Mail, u"5", u"\r\nafter"), u"TAVIXメールが届きました", u"差出人：5"},
