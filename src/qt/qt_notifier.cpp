@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QStringList>
 #include <QVariantMap>
 
