@@ -212,27 +212,20 @@ class FakeDesktop : public Desktop {
   }
 };
 
-// Records every notice.
 class FakeNotifier : public Notifier {
  public:
   void notify(const DesktopNotice& notice) override { notices.push_back(notice); }
   std::vector<DesktopNotice> notices;
 };
 
-// Answers inspect() from a table of paths (absent otherwise), records every
-// run; finishRun() reports an end as the real runner does later.
+// inspect() answers from `files` (absent otherwise); finishRun() reports an
+// end as the real runner does later.
 class FakeHookRunner : public HookRunner {
  public:
-  HookFileFacts inspect(const Text& path) override {
-    inspected.push_back(path);
-    const auto it = files.find(path);
-    return it == files.end() ? HookFileFacts{} : it->second;
-  }
+  HookFileFacts inspect(const Text& path) override { return files[path]; }
   void run(const HookCall& call) override { runs.push_back(call); }
   void finishRun(const HookEnd& end) { ended(end); }
-
   std::map<Text, HookFileFacts> files;
-  std::vector<Text> inspected;
   std::vector<HookCall> runs;
 };
 
