@@ -15,8 +15,10 @@ void Form1::announceRecord(const StoredRecord& record, const Text& messagePath) 
   // Without an archived message there is nothing to forward.
   if (!hookRunner || messagePath.empty()) return;
   // The hook stands beside the store, wherever the store went.
-  const bool moved = storeNotice.starts_with(status::kStoreMovedTo);
-  const Text hook = (moved ? files_.fallbackDirectory() : AppDir) + kNewMailHookFile;
+  const Text hook = (storeNotice.starts_with(status::kStoreMovedTo)
+                         ? storeNotice.substr(status::kStoreMovedTo.size())
+                         : AppDir) +
+                    kNewMailHookFile;
   const HookVerdict verdict = hookVerdict(hookRunner->inspect(hook));
   if (verdict == HookVerdict::Run) {
     hookRunner->run({hook, hookArguments(record, messagePath), AppDir});

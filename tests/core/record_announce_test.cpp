@@ -90,7 +90,6 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
     h.form.notifier = &notifier;
     h.form.hookRunner = &hooks;
     hooks.setOnEnded([&](const HookEnd& end) { h.form.hookEnded(end); });
-    h.fakes.files.setFallbackDirectory(u"/home/op");
     if (moved) h.form.storeNotice = u"メールの保存先：/home/op";
     const Text file = (moved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
     hooks.files[file] = hook;
