@@ -29,7 +29,17 @@ void Form1::announceRecord(const StoredRecord& record, const Text& messagePath) 
 
 void Form1::hookEnded(const HookEnd& end) {
   const Text line = hookEndLine(end);
-  if (!line.empty()) noteStatus(line);
+  if (line.empty()) return;
+  if (currentCall.open) {
+    heldHookLines.push_back(line);
+  } else {
+    noteStatus(line);
+  }
+}
+
+void Form1::showHeldHookLines() {
+  for (const Text& line : heldHookLines) noteStatus(line);
+  heldHookLines.clear();
 }
 
 }  // namespace ondrix

@@ -213,6 +213,10 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void announceRecord(const StoredRecord& record, const Text& messagePath);
   // A new-mail run has ended (from the runner, after the tick that started it).
   void hookEnded(const HookEnd& end);
+  // Lines of hooks that ended during a call: the end-of-call notice would
+  // replace them, so they follow it.
+  std::vector<Text> heldHookLines;
+  void showHeldHookLines();
   // Set by the program; null where nothing is archived or told (most tests).
   RecordArchive* archive = nullptr;
   Notifier* notifier = nullptr;

@@ -76,22 +76,26 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
   const Text message = u"/opt/ondrix/Maildir/new/1.M1P2.host";
   const Text refused = u"new-mail を実行しません（ほかのユーザーが書き換えられます）\r\n";
   const Text failed = u"new-mail が終了コード 3 で終わりました：no\r\n";
-  const std::tuple<Text, HookFileFacts, bool, Text> rows[] = {
-      {message, facts(0700), false, u"x\r\n" + failed},
-      {message, facts(0700), true, u"x\r\n" + failed},  // beside the store moved to the fallback
-      {message, HookFileFacts{}, false, u"x"},
-      {u"", facts(0700), false, u"x"},
-      {message, facts(0777), false, u"x\r\n" + refused},
+  enum { Idle, StoreMoved, InACall };
+  const std::tuple<Text, HookFileFacts, int, Text> rows[] = {
+      {message, facts(0700), Idle, u"x\r\n" + failed},
+      {message, facts(0700), StoreMoved, u"x\r\n" + failed},
+      {message, facts(0700), InACall, u"x\r\n" + failed},
+      {message, HookFileFacts{}, Idle, u"x"},
+      {u"", facts(0700), Idle, u"x"},
+      {message, facts(0777), Idle, u"x\r\n" + refused},
   };
-  for (const auto& [path, hook, moved, box] : rows) {
+  for (const auto& [path, hook, when, box] : rows) {
     Harness<> h;
     FakeNotifier notifier;
     FakeHookRunner hooks;
     h.form.notifier = &notifier;
     h.form.hookRunner = &hooks;
     hooks.setOnEnded([&](const HookEnd& end) { h.form.hookEnded(end); });
-    if (moved) h.form.storeNotice = u"メールの保存先：/home/op";
-    const Text file = (moved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
+    if (when == StoreMoved) h.form.storeNotice = u"メールの保存先：/home/op";
+    h.openLine();
+    h.form.currentCall.open = when == InACall;
+    const Text file = (when == StoreMoved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
     hooks.files[file] = hook;
     h.form.Text3.text = u"x";
     h.form.announceRecord(stored(RecordKind::Voice, u"", u"HI"), path);
@@ -101,6 +105,11 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
       EXPECT_EQ(run.arguments, (std::vector<Text>{message, u"voice", u"-"}));
       EXPECT_EQ(run.workingDirectory, h.form.AppDir);
       for (int twice = 0; twice < 2; ++twice) hooks.finishRun({HookEnd::How::Exited, 3, u"no"});
+    }
+    // A call's end notice would replace the line: it follows the notice.
+    if (when == InACall) {
+      EXPECT_EQ(h.form.Text3.text, u"x");
+      h.form.callEnded();
     }
     EXPECT_EQ(h.form.Text3.text, box) << toUtf8(path);
   }
