@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
@@ -208,6 +210,16 @@ TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
   EXPECT_EQ(desktop.helpOpened.size(), 1u);
   widget<QAction>("CMINFO")->trigger();
   EXPECT_EQ(desktop.aboutShown, 1);
+  // The mark is the core's answer, not Qt's own flip: a refused entry
+  // leaves it off.
+  FakeLoginStart login;
+  form.loginStart = &login;
+  for (const bool written : {false, true}) {
+    login.writeSucceeds = written;
+    widget<QAction>("loginStartItem")->trigger();
+    EXPECT_EQ(widget<QAction>("loginStartItem")->isChecked(), written);
+  }
+  form.loginStart = nullptr;
 }
 
 // The controls a screen reader stops at: buttons, text boxes, labels, pictures.
@@ -256,6 +268,24 @@ TEST_F(OperatorWindowTest, RedialKeyShowsASixteenPixelTwoColourPicture) {
   QSet<QRgb> colours;
   for (int i = 0; i < 16 * 16; ++i) colours.insert(icon.pixel(i % 16, i / 16));
   EXPECT_EQ(colours.size(), 2);
+  // The arrow as a painter draws it: an arc with a 2-pixel pen and a filled
+  // head, without antialiasing.
+  QImage drawn(16, 16, QImage::Format_ARGB32_Premultiplied);
+  drawn.fill(Qt::transparent);
+  QPainter painter(&drawn);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen pen(Qt::black);
+  pen.setWidth(2);
+  painter.setPen(pen);
+  painter.drawArc(QRect(2, 3, 11, 11), 30 * 16, 280 * 16);
+  QPainterPath head;
+  head.moveTo(10, 1);
+  head.lineTo(15, 5);
+  head.lineTo(9, 7);
+  head.closeSubpath();
+  painter.fillPath(head, Qt::black);
+  painter.end();
+  EXPECT_EQ(icon.convertToFormat(QImage::Format_ARGB32_Premultiplied), drawn);
 }
 
 // Preview and about box over a plain owner window placed where a case says.
