@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-apps imagemagick
   x11-utils xdotool
   desktop-file-utils dpkg-dev
+  dbus-daemon
   lintian devscripts appstream
 )
 

@@ -21,7 +21,9 @@
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
+#include "qt/qt_hook_runner.h"
 #include "qt/qt_login_start.h"
+#include "qt/qt_notifier.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_text.h"
 #include "qt/qt_timer.h"
@@ -150,6 +152,15 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   Form1Window window(form);
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
+  // Each record stored is told on the desktop and handed to the new-mail hook.
+  QtNotifier notifier;
+  QtHookRunner hooks(files);
+  form.notifier = &notifier;
+  form.hookRunner = &hooks;
+  hooks.setOnEnded([&](const HookEnd& end) {
+    form.hookEnded(end);
+    window.refresh();
+  });
 
   // Every event the core handles is followed by a refresh of the widgets.
   timer1.setOnTick([&] {

@@ -183,6 +183,7 @@ void Form1::callEnded(CallFault fault) {
   writeJournal(callJournalLine(currentCall));
   const Text notice = recoveryNotice(currentCall.fault);
   if (!notice.empty()) noteStatus(notice);
+  showHeldHookLines();
 }
 
 void Form1::serverRestarted() {

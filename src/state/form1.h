@@ -49,6 +49,7 @@ class RecordArchive;
 class Notifier;
 class HookRunner;
 class LoginStart;
+struct HookEnd;
 
 struct Form1Platform {
   SerialLine& serial;
@@ -212,6 +213,12 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void recordStored(RecordKind kind);
   Text archiveRecord(const StoredRecord& record);
   void announceRecord(const StoredRecord& record, const Text& messagePath);
+  // A new-mail run has ended (from the runner, after the tick that started it).
+  void hookEnded(const HookEnd& end);
+  // Lines of hooks that ended during a call: the end-of-call notice would
+  // replace them, so they follow it.
+  std::vector<Text> heldHookLines;
+  void showHeldHookLines();
   // Set by the program; null where nothing is archived or told (most tests).
   RecordArchive* archive = nullptr;
   Notifier* notifier = nullptr;

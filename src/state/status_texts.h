@@ -55,6 +55,17 @@ inline constexpr TextView kLoginStartNotSet = u"ログイン時の自動起動�
 inline constexpr TextView kLoginStartFolderInWay =
     u"ログイン時の自動起動を設定できません（同じ名前のフォルダがあります）";
 inline constexpr TextView kLoginStartNotRemoved = u"ログイン時の自動起動を解除できません";
+// The new-mail hook beside the store: refused, or a run that went wrong
+// (followed by "：" and the last line it wrote to standard error).
+inline constexpr TextView kHookOthersMayWrite =
+    u"new-mail を実行しません（ほかのユーザーが書き換えられます）";
+inline constexpr TextView kHookNotOurs =
+    u"new-mail を実行しません（所有者がサーバーのユーザーではありません）";
+inline constexpr TextView kHookExitedBefore = u"new-mail が終了コード ";
+inline constexpr TextView kHookExitedAfter = u" で終わりました";
+inline constexpr TextView kHookCrashed = u"new-mail が異常終了しました";
+inline constexpr TextView kHookTimedOut = u"new-mail が時間内に終わらないため止めました";
+inline constexpr TextView kHookNotStarted = u"new-mail を起動できません";
 
 // Port, start and commands.
 inline constexpr TextView kStartError = u"待受けエラー";

@@ -13,7 +13,9 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/hook_runner.h"
 #include "platform/login_start.h"
+#include "platform/notifier.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
 
@@ -234,6 +236,23 @@ class FakeLoginStart : public LoginStart {
     entry = bytes;
     return true;
   }
+};
+
+class FakeNotifier : public Notifier {
+ public:
+  void notify(const DesktopNotice& notice) override { notices.push_back(notice); }
+  std::vector<DesktopNotice> notices;
+};
+
+// inspect() answers from `files` (absent otherwise); finishRun() reports an
+// end as the real runner does later.
+class FakeHookRunner : public HookRunner {
+ public:
+  HookFileFacts inspect(const Text& path) override { return files[path]; }
+  void run(const HookCall& call) override { runs.push_back(call); }
+  void finishRun(const HookEnd& end) { ended(end); }
+  std::map<Text, HookFileFacts> files;
+  std::vector<HookCall> runs;
 };
 
 }  // namespace ondrix

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the operator is told of each record stored: the notice's texts, the
+// new-mail hook's verdicts and status lines, and what a record leads to.
+#include <gtest/gtest.h>
+
+#include "form1_harness.h"
+#include "modem/desktop_notice.h"
+#include "modem/new_mail_hook.h"
+
+namespace ondrix {
+namespace {
+
+StoredRecord stored(RecordKind kind, Text caller, Text text) {
+  return {kind, {}, std::move(caller), std::move(text), {}, {}};
+}
+
+TEST(RecordAnnounce, NoticeOfEachRecord) {
+  const Text mail = u"TAVIXメールが届きました";
+  const std::tuple<StoredRecord, Text, Text> rows[] = {
+      {stored(RecordKind::Mail, u"0123456789*12", u"こんにちは\r\n二行目"), mail,
+       u"差出人：0123456789*12\nこんにちは"},
+      {stored(RecordKind::Voice, u"5", u"HI"), u"音声メッセージが届きました", u"差出人：5\nHI"},
+      {stored(RecordKind::Mail, u"", u"\r\nafter"), mail, u"差出人：番号通知なし"},
+      {stored(RecordKind::Mail, u"<5>", u"a&b"), mail, u"差出人：&lt;5&gt;\na&amp;b"},
+      {stored(RecordKind::Mail, u"5", Text(100, u'あ')), mail,
+       u"差出人：5\n" + Text(79, u'あ') + u"…"},
+      {stored(RecordKind::Mail, u"5", Text(78, u'a') + u"😀b"), mail,
+       u"差出人：5\n" + Text(78, u'a') + u"…"},
+  };
+  for (const auto& [record, summary, body] : rows) {
+    EXPECT_EQ(desktopNotice(record).summary, summary) << toUtf8(record.text);
+    EXPECT_EQ(desktopNotice(record).body, body) << toUtf8(record.text);
+  }
+}
+
+HookFileFacts facts(std::uint32_t mode, std::uint32_t folderMode = 0700, bool ours = true,
+                    bool folderOurs = true) {
+  return {true, true, mode, ours, folderMode, folderOurs};
+}
+
+TEST(RecordAnnounce, WhichHooksRun) {
+  const Text writable = u"new-mail を実行しません（ほかのユーザーが書き換えられます）";
+  const Text notOurs = u"new-mail を実行しません（所有者がサーバーのユーザーではありません）";
+  const std::tuple<HookFileFacts, HookVerdict, Text> rows[] = {
+      {HookFileFacts{}, HookVerdict::Absent, u""},
+      {facts(0700), HookVerdict::Run, u""},
+      {facts(04755, 01755), HookVerdict::Run, u""},
+      {facts(0775), HookVerdict::OthersMayWrite, writable},
+      {facts(0700, 0770), HookVerdict::OthersMayWrite, writable},
+      {facts(0700, 0700, false), HookVerdict::NotOurs, notOurs},
+      {facts(0777, 0700, true, false), HookVerdict::NotOurs, notOurs},
+  };
+  for (const auto& [hook, verdict, line] : rows) {
+    EXPECT_EQ(hookVerdict(hook), verdict) << std::oct << hook.mode << " " << hook.folderMode;
+    EXPECT_EQ(hookRefusalLine(hookVerdict(hook)), line);
+  }
+}
+
+TEST(RecordAnnounce, StatusLineOfAHookRun) {
+  using How = HookEnd::How;
+  const std::pair<HookEnd, Text> rows[] = {
+      {{How::Exited, 0, u"warning only\n"}, u""},
+      {{How::Exited, 75, u"first\nsendmail: cannot connect\n\n  \r\n"},
+       u"new-mail が終了コード 75 で終わりました：sendmail: cannot connect"},
+      {{How::Crashed, 9, u" tab\there\x1b[0m "}, u"new-mail が異常終了しました：tab here [0m"},
+      {{How::TimedOut, 9, Text(200, u'e')},
+       u"new-mail が時間内に終わらないため止めました：" + Text(119, u'e') + u"…"},
+      {{How::NotStarted, 0, u""}, u"new-mail を起動できません"},
+  };
+  for (const auto& [end, line] : rows) EXPECT_EQ(hookEndLine(end), line) << toUtf8(end.errorTail);
+}
+
+// The notice always; the hook beside the store only with an archived
+// message and only when it may run; its failure noted once.
+TEST(RecordAnnounce, WhatARecordLeadsTo) {
+  const Text message = u"/opt/ondrix/Maildir/new/1.M1P2.host";
+  const Text refused = u"new-mail を実行しません（ほかのユーザーが書き換えられます）\r\n";
+  const Text failed = u"new-mail が終了コード 3 で終わりました：no\r\n";
+  enum { Idle, StoreMoved, InACall };
+  const std::tuple<Text, HookFileFacts, int, Text> rows[] = {
+      {message, facts(0700), Idle, u"x\r\n" + failed},
+      {message, facts(0700), StoreMoved, u"x\r\n" + failed},
+      {message, facts(0700), InACall, u"x\r\n" + failed},
+      {message, HookFileFacts{}, Idle, u"x"},
+      {u"", facts(0700), Idle, u"x"},
+      {message, facts(0777), Idle, u"x\r\n" + refused},
+  };
+  for (const auto& [path, hook, when, box] : rows) {
+    Harness<> h;
+    FakeNotifier notifier;
+    FakeHookRunner hooks;
+    h.form.notifier = &notifier;
+    h.form.hookRunner = &hooks;
+    hooks.setOnEnded([&](const HookEnd& end) { h.form.hookEnded(end); });
+    if (when == StoreMoved) h.form.storeNotice = u"メールの保存先：/home/op";
+    h.openLine();
+    h.form.currentCall.open = when == InACall;
+    const Text file = (when == StoreMoved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
+    hooks.files[file] = hook;
+    h.form.Text3.text = u"x";
+    h.form.announceRecord(stored(RecordKind::Voice, u"", u"HI"), path);
+    EXPECT_EQ(notifier.notices.size(), 1u);
+    for (const HookCall& run : hooks.runs) {
+      EXPECT_EQ(run.program, file);
+      EXPECT_EQ(run.arguments, (std::vector<Text>{message, u"voice", u"-"}));
+      EXPECT_EQ(run.workingDirectory, h.form.AppDir);
+      for (int twice = 0; twice < 2; ++twice) hooks.finishRun({HookEnd::How::Exited, 3, u"no"});
+    }
+    // A call's end notice would replace the line: it follows the notice.
+    if (when == InACall) {
+      EXPECT_EQ(h.form.Text3.text, u"x");
+      h.form.callEnded();
+    }
+    EXPECT_EQ(h.form.Text3.text, box) << toUtf8(path);
+  }
+}
+
+}  // namespace
+}  // namespace ondrix
