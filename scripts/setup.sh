@@ -14,6 +14,7 @@ packages=(
   x11-utils xdotool
   desktop-file-utils dpkg-dev
   lintian devscripts appstream
+  python3
 )
 
 missing=()

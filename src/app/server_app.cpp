@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "qt/maildir_archive.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
@@ -94,7 +95,9 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtClock clock;
   QtDesktop desktop(&files);
 
+  MaildirArchive archive;
   Form1 form({serial, timer1, timer2, clock, files, desktop});
+  form.archive = &archive;
   Form1Window window(form);
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
@@ -114,6 +117,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  form.startArchive();
   if (held == StoreLock::Outcome::Unavailable) {
     form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
   } else {

@@ -44,6 +44,7 @@ inline constexpr TextView kNoInputEnded = u"無通信が10分続いたため切�
 // brought back to waiting for calls.
 inline constexpr TextView kNoReplyReset = u"モデムの応答がないため、待受けに戻しました";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
+inline constexpr TextView kArchiveNotWritten = u"メールの保管庫（Maildir）に書き込めません";
 
 // Port, start and commands.
 inline constexpr TextView kStartError = u"待受けエラー";

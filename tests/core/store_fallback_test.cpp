@@ -3,6 +3,7 @@
 // store goes, and what the operator reads when the call ends.
 #include <gtest/gtest.h>
 
+#include "fake_archive.h"
 #include "form1_harness.h"
 
 namespace ondrix {
@@ -16,8 +17,9 @@ struct Case {
   bool programDirWritable;
   Text fallback;  // empty: there is none
   bool fallbackWritable;
-  Text notice;   // the line after the end-of-call notice, if any
-  Text savedIn;  // the one directory whose "amp.dat" holds the mail, if any
+  Text notice;      // the line after the end-of-call notice, if any
+  Text savedIn;     // the one directory whose "amp.dat" holds the mail, if any
+  Text archivedIn;  // the directory whose Maildir gets the message
 };
 
 bool holdsMail(FakeFiles& files, const Text& dir) {
@@ -37,11 +39,17 @@ void callWithAMail(Harness<>& x) {
 
 TEST(StoreFallback, MailGoesWhereItCanAndTheOperatorIsTold) {
   const Case cases[] = {
-      {"program directory writable", true, kDataDir, true, {}, kProgramDir},
+      {"program directory writable", true, kDataDir, true, {}, kProgramDir, kProgramDir},
       {"read-only: the data directory takes it", false, kDataDir, true,
-       u"メールの保存先：" + kDataDir, kDataDir},
-      {"read-only, no data directory", false, {}, true, u"メールを保存できません", {}},
-      {"read-only, data directory too", false, kDataDir, false, u"メールを保存できません", {}},
+       u"メールの保存先：" + kDataDir, kDataDir, kDataDir},
+      {"read-only, no data directory", false, {}, true, u"メールを保存できません", {}, kProgramDir},
+      {"read-only, data directory too",
+       false,
+       kDataDir,
+       false,
+       u"メールを保存できません",
+       {},
+       kProgramDir},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -51,7 +59,13 @@ TEST(StoreFallback, MailGoesWhereItCanAndTheOperatorIsTold) {
     files.setFallbackDirectory(c.fallback);
     files.setReadOnly(kProgramDir, !c.programDirWritable);
     files.setReadOnly(kDataDir, !c.fallbackWritable);
+    FakeArchive archive;
+    x.form.archive = &archive;
     callWithAMail(x);
+    x.form.recordStored(RecordKind::Mail);
+    x.form.archivePending();
+    ASSERT_EQ(archive.delivered.size(), 1u);
+    EXPECT_EQ(archive.delivered[0].directory, c.archivedIn);
 
     const Text ended = u"通信終了\r\nTAVIXメールあり\r\n";
     EXPECT_EQ(x.form.Text3.text, c.notice.empty() ? ended : ended + c.notice + u"\r\n");
