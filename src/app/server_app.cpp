@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -59,14 +62,39 @@ void closeOnTerminate(QWidget& window) {
 
 namespace {
 
-// Exit status of a start refused because another server holds the folder.
+// Exit status of a start refused because another server holds the folder,
+// and of a command line the program does not take.
 constexpr int kFolderInUse = 3;
+constexpr int kUsage = 2;
+
+// What the command line asks, once Qt has taken its own options.
+struct StartOptions {
+  bool startLine = false;  // --start: the line is started as 開始 would
+  bool valid = true;
+};
+
+StartOptions readStartOptions(int argc, char** argv) {
+  StartOptions options;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--start") == 0) {
+      options.startLine = true;
+    } else {
+      std::fprintf(stderr, "ondrix-server: unknown option %s\nusage: ondrix-server [--start]\n",
+                   argv[i]);
+      options.valid = false;
+    }
+  }
+  return options;
+}
 
 }  // namespace
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
               const std::function<void(QWidget&)>& refused) {
+  // Qt takes its own options (-platform and the like) out of argv.
   QApplication app(argc, argv);
+  const StartOptions options = readStartOptions(argc, argv);
+  if (!options.valid) return kUsage;
   QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
   // The desktop entry's name: Wayland desktops match the window to its entry
   // (title, icon) by it.
@@ -83,6 +111,9 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   const StoreLock::Outcome held = lock.take();
   if (held == StoreLock::Outcome::HeldByAnother) {
     lock.askHolderToShowItself();
+    // Started without a person (a login entry, a service manager): the
+    // running server goes on, and nobody is there to read a message box.
+    if (options.startLine) return kFolderInUse;
     runMessageBox(QStringLiteral(u"このフォルダではサーバーがすでに動いています。\n") +
                       QDir::toNativeSeparators(folder),
                   nullptr, refused);
@@ -118,6 +149,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
 
   form.Form_Load();
   form.startArchive();
+  if (lock.tookOverDeadHolder()) form.serverRestarted();
   if (held == StoreLock::Outcome::Unavailable) {
     form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
   } else {
@@ -129,6 +161,13 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   closeOnTerminate(window);
 #endif
 
+  if (options.startLine) {
+    // Once the window is shown, as a click on 開始 would be.
+    QTimer::singleShot(0, &window, [&] {
+      form.startUnattended();
+      window.refresh();
+    });
+  }
   if (shown) shown(window);
   return QApplication::exec();
 }

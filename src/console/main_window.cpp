@@ -45,19 +45,23 @@ bool Form1::OpenPort() {
       if (LineState != LineStateCode::Searching) desktop_.messageBox(kPortError);
       return false;
     }
-    // Whatever an earlier port or session left unread is no answer from
-    // this one.
-    RxBuffer.clear();
-    RxLineCount = 0;
-    Timer1.setInterval(kPollIntervalMs);
-    ComNo.enabled = false;
-    ComNo.background = Background::ButtonFace;
-    StartBtn.enabled = false;
-    StopBtn.enabled = true;
-    ScarchBtn.enabled = false;
+    portOpened();
   }
   if (!FuncBtn.enabled) FuncBtn.enabled = true;
   return true;
+}
+
+void Form1::portOpened() {
+  // Whatever an earlier port or session left unread is no answer from
+  // this one.
+  RxBuffer.clear();
+  RxLineCount = 0;
+  Timer1.setInterval(kPollIntervalMs);
+  ComNo.enabled = false;
+  ComNo.background = Background::ButtonFace;
+  StartBtn.enabled = false;
+  StopBtn.enabled = true;
+  ScarchBtn.enabled = false;
 }
 
 void Form1::StartBtn_Click() {

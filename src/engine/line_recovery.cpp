@@ -3,6 +3,8 @@
 // for each. Nothing here acts on a line whose calls go well.
 #include "engine/line_recovery.h"
 
+#include <algorithm>
+
 #include "modem/modem_words.h"
 #include "state/form1.h"
 #include "state/status_texts.h"
@@ -103,6 +105,18 @@ RecoveryAction nextRecoveryAction(LineWatch& w, const LineView& v) {
   }
   w.quietTicks = v.input ? 0 : w.quietTicks + 1;
 
+  if (w.bringUp != BringUp::None) {
+    // A ring, a call: the modem works.
+    if (v.line != LS::Idle) w.bringUp = BringUp::None;
+    if (w.bringUp == BringUp::Failed && v.pending == PC::NoPending &&
+        ++w.retryTicks >= w.retryWait) {
+      w.retryTicks = 0;
+      w.retryWait = std::min(2 * w.retryWait, kRetryLongestTicks);
+      w.bringUp = BringUp::StartSent;
+      return RecoveryAction::Retry;
+    }
+  }
+
   if (isEscape(v.line)) return escapeStep(w, v);
   // Out of the escape states the hang-up is over, one way or another.
   w.step = OnHookStep::Watching;
@@ -123,6 +137,20 @@ RecoveryAction nextRecoveryAction(LineWatch& w, const LineView& v) {
   w.sameTicks = 0;
   // An answered call may have left the modem off the hook.
   return isRinging(v.line) ? nextTry(w) : RecoveryAction::Restart;
+}
+
+void bringUpReply(LineWatch& w, LineEventCode event) {
+  const bool failed = event == LineEventCode::Error || event == LineEventCode::ReplyTimeout;
+  if (w.bringUp == BringUp::StartSent && event == LineEventCode::Ok) {
+    w.bringUp = BringUp::SetupSent;
+  } else if (w.bringUp == BringUp::SetupSent && event == LineEventCode::Ok) {
+    w.bringUp = BringUp::None;
+    w.retryWait = 0;
+  } else if ((w.bringUp == BringUp::StartSent || w.bringUp == BringUp::SetupSent) && failed) {
+    w.bringUp = BringUp::Failed;
+    w.retryTicks = 0;
+    if (w.retryWait == 0) w.retryWait = kRetryFirstTicks;
+  }
 }
 
 Text Form1::recoveryNotice(CallFault fault) {
@@ -158,12 +186,13 @@ void Form1::watchLine() {
     case RecoveryAction::None:
       return;
     case RecoveryAction::Reopen:
-      if (!MSComm1.selectPort(leadingNumber(ComNo.text)) || !MSComm1.open()) return;
+      if (!MSComm1.selectPort(leadingNumber(ComNo.text)) || !MSComm1.reopen()) return;
       // Whatever the old device left unread is no answer from this one.
       RxBuffer.clear();
       RxLineCount = 0;
       noteStatus(Text(status::kPortBack), Text(status::kPortLost));
-      StartBtn_Click();
+      lineWatch = {};
+      startLineItself();
       return;
     case RecoveryAction::PutOnHook:
       if (isRinging(LineState)) {
@@ -194,6 +223,9 @@ void Form1::watchLine() {
       MSComm1.setDataTerminalReady(true);
       callEnded(isEscape(LineState) ? CallFault::HangupRestarted : CallFault::NoReply);
       Timer2.setInterval(0);
+      startLineItself();
+      return;
+    case RecoveryAction::Retry:
       StartBtn_Click();
       return;
     case RecoveryAction::EndCall:
@@ -221,6 +253,40 @@ void Form1::lineLost() {
 }
 
 void Form1::hangupRefused() { lineWatch.refused = true; }
+
+void Form1::startLineItself() {
+  StartBtn_Click();
+  lineWatch.bringUp = BringUp::StartSent;
+}
+
+void Form1::lineStartReplied(LineEventCode event) {
+  const BringUp before = lineWatch.bringUp;
+  bringUpReply(lineWatch, event);
+  if (lineWatch.bringUp == BringUp::Failed && before != BringUp::Failed) {
+    lineWatch.retryTold = true;
+    noteStatus(Text(status::kModemRetrying), Text(status::kModemAnswered));
+  } else if (lineWatch.bringUp == BringUp::None && before == BringUp::SetupSent &&
+             lineWatch.retryTold) {
+    lineWatch.retryTold = false;
+    noteStatus(Text(status::kModemAnswered), Text(status::kModemRetrying));
+  }
+}
+
+void Form1::startUnattended() {
+  if (MSComm1.selectPort(leadingNumber(ComNo.text)) && MSComm1.open()) {
+    portOpened();
+    startLineItself();
+    return;
+  }
+  // Nobody is there to read a message box: the port is opened as soon as
+  // it can be, as for a device that went away.
+  portOpened();
+  LineState = LS::Idle;
+  PendingCmd = PC::NoPending;
+  lineWatch = {};
+  lineWatch.reopening = true;
+  noteStatus(Text(status::kPortAwaited));
+}
 
 void Form1::hangupRetried() {
   if (lineWatch.retrying) return;

@@ -17,6 +17,11 @@ inline constexpr std::int32_t kDtrLowTicks = 10;   // DTR dropped, or a pause be
 inline constexpr std::int32_t kGuardTicks = 15;    // after "+++", before "ath" goes anyway
 inline constexpr std::int32_t kStuckTicks = 6000;  // ten minutes
 inline constexpr std::int32_t kHangupTries = 3;
+// A line the server started by itself and the modem did not answer: the
+// start is tried again after the first wait, then after twice as long each
+// time, up to the longest.
+inline constexpr std::int32_t kRetryFirstTicks = 100;
+inline constexpr std::int32_t kRetryLongestTicks = 600;
 
 enum class RecoveryAction : std::int8_t {
   None,
@@ -26,6 +31,7 @@ enum class RecoveryAction : std::int8_t {
   HangUp,     // send "ath"
   Restart,    // send the start commands as 開始 does
   EndCall,    // arm the escape, as the cut key does
+  Retry,      // send the start command again: the modem has not answered yet
 };
 
 // What one tick shows of the line.
@@ -42,5 +48,9 @@ struct LineView {
 
 // The step to take in this tick; `watch` carries the counts to the next one.
 RecoveryAction nextRecoveryAction(LineWatch& watch, const LineView& view);
+
+// The modem's reply to the start or set-up command of a line the server
+// started by itself ("OK", "ERROR" or the countdown's end).
+void bringUpReply(LineWatch& watch, LineEventCode event);
 
 }  // namespace ondrix

@@ -46,6 +46,8 @@ TextView kindWord(const CallRecord& call) {
       return u"dial";
     case CallKind::Answer:
       return u"answer";
+    case CallKind::Server:
+      return u"server";
     case CallKind::Other:
       break;
   }
@@ -70,6 +72,8 @@ TextView faultWords(CallFault fault) {
       return u"server stopped";
     case CallFault::NewRing:
       return u"cut short by a new ring";
+    case CallFault::UncleanEnd:
+      return u"restarted after an unclean end";
     case CallFault::None:
       break;
   }
@@ -79,7 +83,9 @@ TextView faultWords(CallFault fault) {
 Text outcome(const CallRecord& call) {
   Text primary;
   bool replaceable = false;  // says only that the call went, which the fault says better
-  if (call.records > 0) {
+  if (call.kind == CallKind::Server) {
+    replaceable = true;
+  } else if (call.records > 0) {
     // Each record went to slot 1, pushing the earlier ones of the call on.
     if (call.kind == CallKind::Voice) {
       primary = u"voice message 1";
@@ -177,6 +183,14 @@ void Form1::callEnded(CallFault fault) {
   writeJournal(callJournalLine(currentCall));
   const Text notice = recoveryNotice(currentCall.fault);
   if (!notice.empty()) noteStatus(notice);
+}
+
+void Form1::serverRestarted() {
+  CallRecord start;
+  start.kind = CallKind::Server;
+  start.fault = CallFault::UncleanEnd;
+  start.began = start.ended = clock_.now();
+  writeJournal(callJournalLine(start));
 }
 
 void Form1::writeJournal(const Text& line) {

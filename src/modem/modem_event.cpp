@@ -154,6 +154,13 @@ void Form1::HandleModemEvent() {
         showStatusLine(status::kStartError);
       }
       PendingCmd = PC::NoPending;
+      lineStartReplied(event);
+      return;
+
+    case PC::NoPending:
+      // The set-up command's reply, which only a start of the server's own
+      // waits for.
+      lineStartReplied(event);
       return;
 
     case PC::OwnNumberQuery:

@@ -25,6 +25,10 @@ class SerialLine {
   // True when the port is open afterwards (also when it was open already).
   virtual bool open() = 0;
   virtual bool isOpen() const = 0;
+  // Opens the selected port again after it went away: a port that was
+  // reached through a link of its own counts as absent while the link is
+  // gone, so nothing else is opened in its place.
+  virtual bool reopen() { return open(); }
   // Closes without sending anything to the modem.
   virtual void close() = 0;
 

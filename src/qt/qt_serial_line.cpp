@@ -85,6 +85,12 @@ bool QtSerialLine::selectPort(std::int16_t port) {
 }
 
 QString QtSerialLine::devicePath() const {
+  bool byEntry = false;
+  return devicePath(byEntry);
+}
+
+QString QtSerialLine::devicePath(bool& byEntry) const {
+  byEntry = false;
   if (port_ < 1) return {};
   const QString name = QStringLiteral("COM%1").arg(port_);
   // System entries include dangling links: a link to a device that is gone
@@ -99,6 +105,7 @@ QString QtSerialLine::devicePath() const {
     if (entry == name) break;  // an exact match wins over other spellings
   }
   if (!found.isEmpty()) {
+    byEntry = true;
     const QFileInfo info(dir.filePath(found));
     if (!info.isSymLink()) return info.absoluteFilePath();
     // Open the device itself, so lock files name the device, not the link.
@@ -108,13 +115,25 @@ QString QtSerialLine::devicePath() const {
 #ifdef Q_OS_WIN
   return name;
 #else
-  return QStringLiteral("/dev/ttyS%1").arg(port_ - 1);
+  return fallbackPrefix_ + QString::number(port_ - 1);
 #endif
+}
+
+bool QtSerialLine::reopen() {
+  if (serial_.isOpen()) return true;
+  bool byEntry = false;
+  devicePath(byEntry);
+  // A port reached through its COMn entry is that entry's device: while the
+  // entry is gone the port is absent, and the fallback device (something
+  // else altogether) is never opened in its place.
+  if (openedPort_ == port_ && openedByEntry_ && !byEntry) return false;
+  return open();
 }
 
 bool QtSerialLine::open() {
   if (serial_.isOpen()) return true;
-  const QString path = devicePath();
+  bool byEntry = false;
+  const QString path = devicePath(byEntry);
   // A device that is not there (an adapter pulled, behind a dangling link)
   // fails at once, without the lock files and the settings an open costs:
   // the line's recovery asks again every few seconds from the poll tick.
@@ -127,6 +146,8 @@ bool QtSerialLine::open() {
   const LineSettings saved(path);
   if (!serial_.open(QIODevice::ReadWrite)) return false;
   saved.restoreOn(static_cast<int>(serial_.handle()));
+  openedPort_ = port_;
+  openedByEntry_ = byEntry;
   ++session_;
   checkQueued_ = false;
   decoder_.emplace();

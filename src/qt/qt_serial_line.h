@@ -31,6 +31,7 @@ class QtSerialLine : public QObject, public SerialLine {
 
   bool selectPort(std::int16_t port) override;
   bool open() override;
+  bool reopen() override;
   bool isOpen() const override;
   void close() override;
   int pendingInput() override;
@@ -42,6 +43,9 @@ class QtSerialLine : public QObject, public SerialLine {
 
   // The device the selected port opens; empty when no port is selected.
   QString devicePath() const;
+  // Where a port without a COMn entry leads ("/dev/ttyS" and n-1); tests
+  // point it into a folder of their own.
+  void setFallbackDevicePrefix(const QString& prefix) { fallbackPrefix_ = prefix; }
 
  protected:
   // The carrier-detect line as the device reports it, or nullopt when the
@@ -56,9 +60,15 @@ class QtSerialLine : public QObject, public SerialLine {
   bool deviceHungUp() const;
   void closePort();
   void raise(CommEvent kind);
+  // byEntry: the device was named by a COMn entry of the program directory.
+  QString devicePath(bool& byEntry) const;
 
   QString programDir_;
   std::int16_t port_ = 0;
+  QString fallbackPrefix_ = QStringLiteral("/dev/ttyS");
+  // The port last opened, and whether its COMn entry named the device.
+  std::int16_t openedPort_ = 0;
+  bool openedByEntry_ = false;
   QSerialPort serial_;
   QTimer carrierPoll_;
   // Lives as long as the port is open, so a split character is completed

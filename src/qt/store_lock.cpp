@@ -53,7 +53,12 @@ StoreLock::Outcome StoreLock::take() {
     QString host, app;
     return lock_.getLockInfo(&pid, &host, &app);
   };
-  if (tryOnce()) return Outcome::Taken;
+  // A lock file left behind is a server's that ended without removing it.
+  const bool leftBehind = QFileInfo::exists(QDir(folder_).filePath(kFileName));
+  if (tryOnce()) {
+    tookOver_ = leftBehind;
+    return Outcome::Taken;
+  }
   if (lock_.error() != QLockFile::LockFailedError) return Outcome::Unavailable;
   if (named()) return Outcome::HeldByAnother;
   // A server starting at the same moment may not have written its lock yet.

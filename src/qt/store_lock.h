@@ -31,6 +31,8 @@ class StoreLock {
   // Tries once; a lock whose process is gone is taken over. The lock file is
   // the owner's alone whatever the umask.
   Outcome take();
+  // The lock taken was left by a server that died without ending.
+  bool tookOverDeadHolder() const { return tookOver_; }
 
   // While the lock is held: a second start's request raises `window`.
   void listenForSecondStarts(QWidget& window);
@@ -43,6 +45,7 @@ class StoreLock {
   QLockFile lock_;
   std::unique_ptr<QLocalServer> listener_;
   QPointer<QWidget> window_;
+  bool tookOver_ = false;
 };
 
 }  // namespace ondrix

@@ -12,7 +12,8 @@ namespace ondrix {
 // Who the call was for: the server (a terminal's data call, a voice call with
 // a message), nobody the server serves (a ring for another service or number),
 // or the operator (a dial from the console, a ring answered with the call key).
-enum class CallKind : std::int8_t { Other, Terminal, Voice, Dial, Answer };
+// Server: no call, the server itself (a start after an unclean end).
+enum class CallKind : std::int8_t { Other, Terminal, Voice, Dial, Answer, Server };
 
 // Why a call did not end the ordinary way; the line's own recovery, the
 // operator or a vanished device ended it.
@@ -25,6 +26,7 @@ enum class CallFault : std::int8_t {
   NoReply,          // the modem did not reply for ten minutes: line reset
   Stopped,          // the operator stopped the server or closed the window
   NewRing,          // a new call rang before this one had ended
+  UncleanEnd,       // the server before this one died without closing
 };
 
 struct CallRecord {

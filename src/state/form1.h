@@ -105,6 +105,8 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void Form_Load();
   void Form_Unload();
   bool OpenPort();
+  // The controls and the poll of a port just opened.
+  void portOpened();
   void StartBtn_Click();
   void StopBtn_Click();
   void Command1_Click();
@@ -186,12 +188,21 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void callDialled(TextView number);
   void dialEnded(LineEventCode event);
   void callEnded(CallFault fault = CallFault::None);
+  // This server took over the lock of one that died: the journal says so.
+  void serverRestarted();
   // The line's own recovery: every poll tick looks at the line; the serial
   // line's notification reports a port that went away.
   LineWatch lineWatch;
   void watchLine();
   void lineLost();
   void hangupRefused();
+  // A start of the server's own (the device returned, the modem restarted,
+  // --start): tried again until the modem answers both commands.
+  void startLineItself();
+  void lineStartReplied(LineEventCode event);
+  // --start: 開始 without a person at the keys, on the port of the settings;
+  // a port that cannot be opened yet is waited for.
+  void startUnattended();
   void lineStopped();
   // Every record kept and told: called once a stored record's reply (the
   // terminal's page, the voice call's "*") has gone out. The archive gives

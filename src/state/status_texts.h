@@ -43,6 +43,12 @@ inline constexpr TextView kNoInputEnded = u"無通信が10分続いたため切�
 // The modem left a command or an answered call without reply; the line was
 // brought back to waiting for calls.
 inline constexpr TextView kNoReplyReset = u"モデムの応答がないため、待受けに戻しました";
+// A line the server started by itself: the modem has not answered its start
+// or set-up command and is tried again until it does; it did.
+inline constexpr TextView kModemRetrying = u"モデムが応答しません。応答するまで再試行します";
+inline constexpr TextView kModemAnswered = u"モデムが応答しました。着信を待ちます";
+// Started without a person at the keys, the port could not be opened yet.
+inline constexpr TextView kPortAwaited = u"ポートを開けません。開けるまで再試行します";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
 inline constexpr TextView kArchiveNotWritten = u"メールの保管庫（Maildir）に書き込めません";
 

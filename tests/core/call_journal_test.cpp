@@ -50,6 +50,8 @@ TEST(CallJournal, LineOfEachKindOfCall) {
       {record(CK::Voice, u"5", u"A\tB\r\nC", true, true, 1),
        at + "voice\t5\tA B  C\tvoice message 1\t42\n"},
       {midnight, "2026-12-31T23:59:50-05:00\tother\t5\t-\tnot answered\t20\n"},
+      {record(CK::Server, u"", u"", false, false, 0, CF::UncleanEnd),
+       at + "server\t-\t-\trestarted after an unclean end\t42\n"},
   };
   for (const auto& [call, line] : rows) EXPECT_EQ(toUtf8(callJournalLine(call)), line);
 }

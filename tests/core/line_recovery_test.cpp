@@ -102,6 +102,74 @@ TEST(LineRecovery, StopEndsTheRetryingAndStartShowsThePortError) {
 // The simulator's refused hang-ups play against the core without modem
 // lines (tests/linesim); here the device has them: DTR goes down for each
 // try and up again, also before the start commands.
+// A line the server starts by itself is tried again, 10 s after each
+// failure at first and twice as long each time up to a minute, until the
+// modem answers both commands; the operator's own 開始 is not. (A retry
+// starts inside a tick, so its countdown ends a tick sooner than the first.)
+TEST(LineRecovery, StartsOfItsOwnAreTriedUntilTheModemAnswers) {
+  struct Row {
+    const char* name;
+    bool byItself;            // --start, not the operator's 開始
+    int portFrom;             // the tick the port can be opened from
+    const char16_t* refusal;  // the reply to the start until answersFrom
+    const char16_t* setupRefusal;
+    int answersFrom;
+    int stopAt;  // the operator presses 停止; 0: never
+    std::vector<int> starts;
+  };
+  const char16_t* ok = u"OK\r\n";
+  // clang-format off
+  const Row rows[] = {
+      {"silent modem", true, 0, u"", ok, 1000, 0, {0, 120, 339, 758, 1377}},
+      {"start refused", true, 0, u"ERROR\r\n", ok, 1000, 0, {0, 101, 302, 703, 1304}},
+      {"set-up refused", true, 0, ok, u"ERROR\r\n", 1000, 0, {0, 102, 304, 706, 1308}},
+      {"set-up unanswered", true, 0, ok, u"", 300, 0, {0, 106, 312}},
+      {"operator's start", false, 0, u"", ok, 1000, 0, {0}},
+      {"stopped while retrying", true, 0, u"", ok, 1000, 500, {0, 120, 339}},
+      {"port opened later", true, 50, ok, ok, 0, 0, {60}},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    Harness<> h;
+    Form1& f = h.form;
+    f.Form_Load();
+    if (row.portFrom > 0) h.fakes.serial.setAvailablePorts({});
+    if (row.byItself) {
+      f.startUnattended();
+    } else {
+      f.StartBtn_Click();
+    }
+    const Text start = f.StartCommand + CR;
+    const Text setup = f.SetupCommand + CR;
+    std::vector<int> starts;
+    Text reply;
+    std::size_t seen = 0;
+    for (int tick = 0; tick <= 3000; ++tick) {
+      if (tick > 0) {
+        if (tick == row.portFrom) h.fakes.serial.setAvailablePorts({1});
+        if (tick == row.stopAt) f.StopBtn_Click();
+        h.tick(reply);
+      }
+      reply.clear();
+      const auto& writes = h.fakes.serial.writes();
+      for (; seen < writes.size(); ++seen) {
+        const bool answers = tick >= row.answersFrom;
+        if (writes[seen] == start) {
+          starts.push_back(tick);
+          reply = answers ? ok : row.refusal;
+        } else if (writes[seen] == setup) {
+          reply = answers ? ok : row.setupRefusal;
+        }
+      }
+    }
+    EXPECT_EQ(starts, row.starts) << row.name;
+    EXPECT_TRUE(h.fakes.desktop.messages.empty()) << row.name;
+    const bool retried = row.byItself && row.starts.size() > 1 && row.stopAt == 0;
+    EXPECT_EQ(f.Text3.text.ends_with(u"モデムが応答しました。着信を待ちます\r\n"), retried)
+        << row.name << ": " << toUtf8(f.Text3.text);
+  }
+}
+
 TEST(LineRecovery, RefusedHangUpDropsDtrWhereTheDeviceHasIt) {
   Line l;
   l.h.fakes.serial.setModemLines(true);

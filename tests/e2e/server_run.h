@@ -150,12 +150,13 @@ class ServerRun : public ::testing::Test {
 
   // Starts the server with the automation script and returns at once.
   // `prefix` runs it through another program (a change of user); `env` adds
-  // to its environment.
+  // to its environment; `args` are the server's own.
   pid_t startServer(const std::string& script, const std::vector<std::string>& prefix = {},
-                    std::vector<std::string> env = {}) {
+                    std::vector<std::string> env = {}, const std::vector<std::string>& args = {}) {
     writeFile(dir_ / "script", script);
     std::vector<std::string> argv = prefix;
     argv.push_back((dir_ / "ondrix-server").string());
+    argv.insert(argv.end(), args.begin(), args.end());
     env.insert(env.end(),
                {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
     return spawn(argv, env);

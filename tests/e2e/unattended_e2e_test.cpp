@@ -86,4 +86,36 @@ TEST_F(Unattended, JournalHasALinePerCallAcrossRestarts) {
             "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
 }
 
+// Started with --start, nobody at the keys: the line is started with the
+// bytes of 開始 (the simulator checks them), and a second start with --start
+// ends quietly. Killed, the server is started again the same way: it takes
+// over the dead server's lock, says so in the journal, starts the line within
+// 10 s and has kept the mail it acknowledged before it died.
+TEST_F(Unattended, StartedWithoutAPersonAndAgainAfterAKill) {
+  EXPECT_EQ(waitFor(startServer("", {}, {}, {"--stat"}), 5000ms), 2) << "an unknown option";
+  startModem(1, {"--call", "terminal", "--call", "voice", "--report", report()});
+  const pid_t first =
+      startServer("waitfor 60000 Text3 TAVIXメールあり\nwait 600000\n", {}, {}, {"--start"});
+  ASSERT_TRUE(reported("terminal"));
+  const pid_t second = startServer("", {}, {}, {"--start"});
+  EXPECT_EQ(waitFor(second, 20000ms), 3);
+  ::kill(first, SIGKILL);
+  EXPECT_EQ(waitFor(first, 5000ms), 128 + SIGKILL);
+  const std::string mails = readFile(dir_ / "amp.dat");
+
+  const auto restart = std::chrono::steady_clock::now();
+  const pid_t again =
+      startServer("waitfor 60000 Text3 Aメールプラスあり\nclose\n", {}, {}, {"--start"});
+  EXPECT_TRUE(reported("voice"));
+  EXPECT_LT(std::chrono::steady_clock::now() - restart, 30s);
+  EXPECT_EQ(waitFor(again, 30000ms), 0);
+  stopModem();
+  EXPECT_EQ(readFile(report()), "terminal passed\nvoice passed\n") << readFile(modemOutput());
+  EXPECT_NE(mails.find("\"0123456789\""), std::string::npos) << "the acknowledged mail was lost";
+  EXPECT_EQ(journal(),
+            "terminal\t0123456789\tCONTENTSPP-X01\tmail 1\n"
+            "server\t-\t-\trestarted after an unclean end\n"
+            "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
+}
+
 }  // namespace

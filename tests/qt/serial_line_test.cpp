@@ -189,6 +189,50 @@ TEST_F(SerialLineTest, PortNumberMapsToDevice) {
   }
 }
 
+// A port that went away is opened again only as it was reached: through its
+// COMn link (made again, perhaps to a new device), never through the
+// fallback device while the link is gone; a fallback port stays one.
+TEST_F(SerialLineTest, ReopenKeepsToTheWayThePortWasReached) {
+  struct Row {
+    const char* name;
+    bool firstByLink;  // opened through COM1 at first, else through the fallback
+    bool linkAgain;    // COM1 is there again when the port is reopened
+    bool reopens;
+    const char* device;  // the device it then opens
+  };
+  const Row rows[] = {
+      {"link gone", true, false, false, ""},
+      {"link made again", true, true, true, "COM1"},
+      {"fallback port", false, false, true, "ttyS0"},
+  };
+  for (const Row& row : rows) {
+    QTemporaryDir here;
+    Pty modem;
+    Pty other;
+    const Text folder = here.path().toStdU16String();
+    ASSERT_TRUE(QFile::link(other.slavePath(), here.filePath("ttyS0")));
+    QtSerialLine line(folder);
+    line.setFallbackDevicePrefix(here.filePath("ttyS"));
+    if (row.firstByLink) {
+      ASSERT_TRUE(QFile::link(modem.slavePath(), here.filePath("COM1")));
+    }
+    line.selectPort(1);
+    ASSERT_TRUE(line.open()) << row.name;
+    line.close();
+    QFile::remove(here.filePath("COM1"));
+    if (row.linkAgain) {
+      ASSERT_TRUE(QFile::link(modem.slavePath(), here.filePath("COM1")));
+    }
+    line.selectPort(1);
+    EXPECT_EQ(line.reopen(), row.reopens) << row.name;
+    if (row.reopens) {
+      const QString expected = row.firstByLink ? QFileInfo(modem.slavePath()).canonicalFilePath()
+                                               : here.filePath(row.device);
+      EXPECT_EQ(line.devicePath(), expected) << row.name;
+    }
+  }
+}
+
 TEST_F(SerialLineTest, OpenTwiceKeepsThePortAndSelectingWaitsForTheNextOpen) {
   auto line = openLine();
   EXPECT_TRUE(line->selectPort(200));
