@@ -84,3 +84,8 @@ add_test(NAME install_into_prefix
 add_test(NAME user_data_fallback
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/user_data_fallback.sh
           $<TARGET_FILE:ondrix-server-scripted>)
+
+# The README's steps for an installed server, run as written on a fresh home.
+add_test(NAME readme_steps
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/readme_steps.sh ${CMAKE_BINARY_DIR}
+          ${CMAKE_SOURCE_DIR}/README.md)

@@ -152,11 +152,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   if (lock.tookOverDeadHolder()) form.serverRestarted();
   if (held == StoreLock::Outcome::Unavailable) {
     form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
-  } else {
-    lock.listenForSecondStarts(window);
   }
   window.refresh();
   window.show();
+  // Once the window is mapped: until then a second start has nothing to raise.
+  if (held == StoreLock::Outcome::Taken) lock.listenForSecondStarts(window);
 #ifdef Q_OS_UNIX
   closeOnTerminate(window);
 #endif

@@ -8,7 +8,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 
 #include "qt/accessible_controls.h"
 #include "qt/form1_window.h"
@@ -18,6 +18,24 @@
 #include "state/form1.h"
 
 namespace ondrix {
+
+namespace {
+
+// The port box holds one digit from 1 to 9 or nothing. Checked by hand: a
+// regular expression would load and compile the expression engine at start
+// for one character.
+class PortDigitValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& pos) const override {
+    if (input.isEmpty()) return Intermediate;
+    if (input.size() == 1 && input.at(0) >= u'1' && input.at(0) <= u'9') return Acceptable;
+    pos = static_cast<int>(input.size());
+    return Invalid;
+  }
+};
+
+}  // namespace
 
 Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form) {
   registerJapaneseFontSubstitutes();
@@ -102,8 +120,7 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   // selection, a drop) is turned into typed keys or refused in the event
   // filter; the validator refuses whatever edit is left, so the box never
   // holds more than the one digit the handlers accepted.
-  comNo_->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-9]")), comNo_));
+  comNo_->setValidator(new PortDigitValidator(comNo_));
 
   startBtn_ = addButton("StartBtn", form_.StartBtn.caption, twipsRect(1920, 3285, 900, 375));
   connect(startBtn_, &QPushButton::clicked, this,

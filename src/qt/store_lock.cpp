@@ -3,33 +3,54 @@
 // the running server's window.
 #include "qt/store_lock.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
+#include <cerrno>
+#include <cstring>
 
 namespace ondrix {
 
 namespace {
 
+// The socket address of `path`; false when the path does not fit.
+bool socketAddress(const QString& path, sockaddr_un& address) {
+  const QByteArray encoded = QFile::encodeName(path);
+  address = {};
+  address.sun_family = AF_UNIX;
+  if (encoded.isEmpty() || static_cast<std::size_t>(encoded.size()) >= sizeof address.sun_path) {
+    return false;
+  }
+  std::memcpy(address.sun_path, encoded.constData(), static_cast<std::size_t>(encoded.size()));
+  return true;
+}
+
+}  // namespace
+
 // The same folder gives the same name, whichever path leads to it. The
 // socket lives in the user's runtime directory, which the session clears,
 // so one left by a killed server does not stay for good.
-QString channelName(const QString& folder) {
+QString StoreLock::channelPath(const QString& folder) {
   const QString canonical = QFileInfo(folder).canonicalFilePath();
   const QByteArray hash = QCryptographicHash::hash(
       (canonical.isEmpty() ? folder : canonical).toUtf8(), QCryptographicHash::Sha256);
   const QString name =
       QStringLiteral("ondrix-server-") + QString::fromLatin1(hash.toHex().left(32));
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  return runtime.isEmpty() ? name : QDir(runtime).filePath(name);
+  return QDir(runtime.isEmpty() ? QDir::tempPath() : runtime).filePath(name);
 }
-
-}  // namespace
 
 StoreLock::StoreLock(const QString& folder)
     : folder_(folder), lock_(QDir(folder).filePath(kFileName)) {
@@ -37,7 +58,14 @@ StoreLock::StoreLock(const QString& folder)
   lock_.setStaleLockTime(0);
 }
 
-StoreLock::~StoreLock() = default;
+StoreLock::~StoreLock() {
+  notifier_.reset();
+  if (listener_ >= 0) {
+    ::close(listener_);
+    // Only the holder of the lock ever binds this name, so it is still ours.
+    ::unlink(QFile::encodeName(listening_).constData());
+  }
+}
 
 StoreLock::Outcome StoreLock::take() {
   const auto tryOnce = [this] {
@@ -71,35 +99,62 @@ StoreLock::Outcome StoreLock::take() {
 
 void StoreLock::listenForSecondStarts(QWidget& window) {
   window_ = &window;
-  listener_ = std::make_unique<QLocalServer>();
-  listener_->setSocketOptions(QLocalServer::UserAccessOption);
-  const QString name = channelName(folder_);
+  const QString path = channelPath(folder_);
+  sockaddr_un address{};
+  if (listener_ >= 0 || !socketAddress(path, address)) return;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return;
   // The lock says no server runs here, so a socket of that name was left by
   // one that was killed.
-  QLocalServer::removeServer(name);
-  if (!listener_->listen(name)) {
-    listener_.reset();
+  ::unlink(address.sun_path);
+  // Made 0600, so no other user may connect; the umask is narrowed only
+  // for the bind, as for the lock file.
+  const mode_t previous = ::umask(077);
+  const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::umask(previous);
+  if (!bound || ::chmod(address.sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 16) != 0) {
+    if (bound) ::unlink(address.sun_path);
+    ::close(fd);
     return;
   }
+  listener_ = fd;
+  listening_ = path;
+  notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                   [this] { showWindow(); });
+}
+
+void StoreLock::showWindow() {
   // A connection is the whole request.
-  QObject::connect(listener_.get(), &QLocalServer::newConnection, listener_.get(), [this] {
-    while (QLocalSocket* socket = listener_->nextPendingConnection()) {
-      socket->disconnectFromServer();
-      socket->deleteLater();
-    }
-    if (window_ == nullptr) return;
-    window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-  });
+  int accepted = 0;
+  for (int c; (c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+    ::close(c);
+    ++accepted;
+  }
+  if (accepted == 0 || window_ == nullptr) return;
+  window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
 }
 
 bool StoreLock::askHolderToShowItself() const {
-  QLocalSocket socket;
-  socket.connectToServer(channelName(folder_));
-  const bool answered = socket.waitForConnected(1000);
-  socket.disconnectFromServer();
+  sockaddr_un address{};
+  if (!socketAddress(channelPath(folder_), address)) return false;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  // A full backlog refuses for now, not for good: tried again for a second.
+  const QDeadlineTimer deadline(1000);
+  bool answered = false;
+  for (;;) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+      answered = true;
+      break;
+    }
+    if ((errno != EAGAIN && errno != EINTR) || deadline.hasExpired()) break;
+    ::poll(nullptr, 0, 10);
+  }
+  ::close(fd);
   return answered;
 }
 

@@ -3,12 +3,13 @@
 // One server per store: a lock file in the folder that holds the mail store,
 // and a local socket through which a second start asks the running server to
 // bring its window to the front.
-#include <QLocalServer>
 #include <QLockFile>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
+
+class QSocketNotifier;
 
 namespace ondrix {
 
@@ -40,10 +41,18 @@ class StoreLock {
   // window. False when none answered.
   bool askHolderToShowItself() const;
 
+  // The socket's path for `folder`: the same for every path that leads to
+  // the folder.
+  static QString channelPath(const QString& folder);
+
  private:
+  void showWindow();
+
   QString folder_;
   QLockFile lock_;
-  std::unique_ptr<QLocalServer> listener_;
+  int listener_ = -1;
+  QString listening_;  // the socket's path while listening
+  std::unique_ptr<QSocketNotifier> notifier_;
   QPointer<QWidget> window_;
   bool tookOver_ = false;
 };

@@ -4,11 +4,16 @@
 #include "qt/window_style.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QHash>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
+#include <QPixmap>
 #include <QWindow>
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 
 namespace ondrix {
 
@@ -18,10 +23,33 @@ const QString kGothic = QStringLiteral(u"ＭＳ ゴシック");
 // The proportional face of the desktop's dialogs.
 const QString kUiGothic = QStringLiteral("MS UI Gothic");
 
+// `face` when it is installed, else the first installed face it is
+// substituted by, else `face`: the face Qt would take, asked for by the name
+// it is installed under. Asked for by a name that is not installed, Qt first
+// sorts every installed face against that name and only then tries the
+// substitutes, a second lookup for each font made. Kept per face while its
+// substitutes stay the same.
+QString installedFace(const QString& face) {
+  static QHash<QString, std::pair<QStringList, QString>> resolved;
+  const QStringList substitutes = QFont::substitutes(face);
+  const auto known = resolved.constFind(face);
+  if (known != resolved.cend() && known->first == substitutes) return known->second;
+  const QStringList installed = QFontDatabase::families();
+  QString chosen = face;
+  for (const QString& candidate : QStringList{face} + substitutes) {
+    if (installed.contains(candidate, Qt::CaseInsensitive)) {
+      chosen = candidate;
+      break;
+    }
+  }
+  resolved.insert(face, {substitutes, chosen});
+  return chosen;
+}
+
 }  // namespace
 
 QFont gothic(int points) {
-  QFont f(kGothic);
+  QFont f(installedFace(kGothic));
   f.setPointSize(points);
   f.setStyleHint(QFont::TypeWriter);
   return f;
@@ -49,23 +77,22 @@ void applyBackground(QWidget* w, Background b) {
   w->setPalette(p);
 }
 
-// The redial key's picture: a two-colour 16 x 16 "again" arrow.
+// The redial key's picture: a two-colour 16 x 16 "again" arrow, an open
+// circle with its head at the upper right. Kept as its pixels: drawing it
+// with a painter would load the arc and stroke code and the sine tables at
+// start for one small picture.
 QIcon redialIcon() {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  QPainter painter(&pm);
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  QPen pen(Qt::black);
-  pen.setWidth(2);
-  painter.setPen(pen);
-  painter.drawArc(QRect(2, 3, 11, 11), 30 * 16, 280 * 16);
-  QPainterPath head;
-  head.moveTo(10, 1);
-  head.lineTo(15, 5);
-  head.lineTo(9, 7);
-  head.closeSubpath();
-  painter.fillPath(head, Qt::black);
-  return QIcon(pm);
+  static constexpr std::uint16_t kRows[16] = {
+      0x0000, 0x0020, 0x07f0, 0x0ff8, 0x187c, 0x307c, 0x6068, 0x6000,
+      0x6000, 0x6000, 0x6000, 0x3000, 0x1870, 0x0ff0, 0x07c0, 0x0000,
+  };
+  QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      image.setPixel(x, y, (kRows[y] & (0x8000u >> x)) != 0 ? 0xff000000u : 0u);
+    }
+  }
+  return QIcon(QPixmap::fromImage(image));
 }
 
 // A label has no border, so where this desktop's face is a little wider
@@ -98,7 +125,7 @@ void keepAbove(QWidget* window, QWidget* owner) {
 QFont windowFont() {
   // The desktop's face at the small size the control table's label widths
   // are made for.
-  QFont f(kUiGothic);
+  QFont f(installedFace(kUiGothic));
   f.setPointSize(9);
   return f;
 }

@@ -49,6 +49,7 @@ Step expect(std::string bytes, int limit = 1000, int earliest = 0) {
 }
 Step quiet(int ms) { return {Step::Kind::Quiet, "quiet", {}, ms, 0, false}; }
 Step online() { return {Step::Kind::Online, "online", {}, 0, 0, false}; }
+Step boot(int ms) { return {Step::Kind::Boot, "boot", {}, ms, 0, false}; }
 
 // A server that answers "hello" with fixed chunks, one chunk per tick.
 FakeServer chunks(std::vector<std::string> replies) {
@@ -67,6 +68,7 @@ struct Outcome {
   std::vector<std::string> replies;  // one per tick
   bool passes;
   const char* failureSays;
+  const char* sentByModem = nullptr;  // checked when given
   friend void PrintTo(const Outcome& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -77,6 +79,9 @@ TEST_P(Verdict, SaysWhereTheServerWentWrong) {
   const Played p = play(Script{"t", c.steps}, chunks(c.replies));
   EXPECT_EQ(p.passed, c.passes) << p.failure;
   EXPECT_THAT(p.failure, HasSubstr(c.failureSays));
+  if (c.sentByModem != nullptr) {
+    EXPECT_EQ(p.sentByModem, c.sentByModem);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,7 +113,21 @@ INSTANTIATE_TEST_SUITE_P(
                 {online(), expect("+++", 3000, 1000)},
                 {"", "", "", "", "", "", "", "", "", "", "", "+++"},
                 true,
-                ""}),
+                ""},
+        // A booting modem neither echoes nor hears: only a start sent after
+        // its silence counts.
+        Outcome{"StartOnlyIntoTheBootSilence",
+                {boot(500), expect("at\r")},
+                {"at\r"},
+                false,
+                "timed out after 1000 ms with 0 of 3 bytes",
+                ""},
+        Outcome{"StartAgainAfterTheBoot",
+                {boot(500), expect("at\r")},
+                {"at\r", "", "", "", "", "at\r"},
+                true,
+                "",
+                "at\r"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Player, EchoesInCommandModeOnlyAndDropsAFailedCallThatIsOnline) {

@@ -129,6 +129,13 @@ TEST_F(Form1WindowTest, GothicControlsUseAFaceWithJapaneseGlyphsAtTheirSizes) {
   } const fonts[] = {{"ConnBtn", 12, QChar(u'通')}, {"NumBtn5", 12, QChar(u'5')},
                      {"Text3", 12, QChar(u'着')},   {"ComNo", 12, QChar(u'1')},
                      {"Text2", 9, QChar(u'発')},    {"Text4", 18, QChar(u'楽')}};
+  const auto named = [](const char16_t* face, int points,
+                        QFont::StyleHint hint = QFont::TypeWriter) {
+    QFont font(QString::fromUtf16(face));
+    font.setPointSize(points);
+    font.setStyleHint(hint);
+    return font;
+  };
   for (const auto& f : fonts) {
     SCOPED_TRACE(f.name);
     QWidget* w = widget(f.name);
@@ -137,7 +144,12 @@ TEST_F(Form1WindowTest, GothicControlsUseAFaceWithJapaneseGlyphsAtTheirSizes) {
     // The face actually chosen must hold kanji itself, not rely on luck.
     EXPECT_TRUE(QFontMetrics(w->font()).inFont(QChar(u'通')))
         << qPrintable(QFontInfo(w->font()).family());
+    // Asked for by the face installed in its place: the one Qt takes for the name.
+    EXPECT_EQ(QFontInfo(w->font()).family(), QFontInfo(named(u"ＭＳ ゴシック", f.points)).family());
   }
+  // The labels' and keys' face likewise.
+  EXPECT_EQ(QFontInfo(widget("Label1")->font()).family(),
+            QFontInfo(named(u"MS UI Gothic", 9, QFont::AnyStyle)).family());
 }
 
 TEST_F(Form1WindowTest, MenusHoldTheirItemsInOrderWithSaveItemsDisabled) {

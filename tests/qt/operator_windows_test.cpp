@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
@@ -256,6 +258,24 @@ TEST_F(OperatorWindowTest, RedialKeyShowsASixteenPixelTwoColourPicture) {
   QSet<QRgb> colours;
   for (int i = 0; i < 16 * 16; ++i) colours.insert(icon.pixel(i % 16, i / 16));
   EXPECT_EQ(colours.size(), 2);
+  // The arrow as a painter draws it: an arc with a 2-pixel pen and a filled
+  // head, without antialiasing.
+  QImage drawn(16, 16, QImage::Format_ARGB32_Premultiplied);
+  drawn.fill(Qt::transparent);
+  QPainter painter(&drawn);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen pen(Qt::black);
+  pen.setWidth(2);
+  painter.setPen(pen);
+  painter.drawArc(QRect(2, 3, 11, 11), 30 * 16, 280 * 16);
+  QPainterPath head;
+  head.moveTo(10, 1);
+  head.lineTo(15, 5);
+  head.lineTo(9, 7);
+  head.closeSubpath();
+  painter.fillPath(head, Qt::black);
+  painter.end();
+  EXPECT_EQ(icon.convertToFormat(QImage::Format_ARGB32_Premultiplied), drawn);
 }
 
 // Preview and about box over a plain owner window placed where a case says.

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The terminal's requests and the pages it expects, composed byte by byte.
 #include "atml.h"
 
 #include <algorithm>

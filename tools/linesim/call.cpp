@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The scripts of the calls the simulator plays, built step by step.
 #include "call.h"
 
 #include "cp932.h"
@@ -42,7 +43,15 @@ class Builder {
   void online() { s_.steps.push_back({Kind::Online, "carrier up", {}, 0, 0, false}); }
   void dialing() { s_.steps.push_back({Kind::Dialing, "dialling", {}, 0, 0, false}); }
   void command() { s_.steps.push_back({Kind::Command, "command mode", {}, 0, 0, false}); }
-  void unplug(int ms) { s_.steps.push_back({Kind::Unplug, "device removed", {}, ms, 0, false}); }
+  void unplug(int ms, bool withLink) {
+    s_.steps.push_back({withLink ? Kind::Unlink : Kind::Unplug,
+                        withLink ? "device and link removed" : "device removed",
+                        {},
+                        ms,
+                        0,
+                        false});
+  }
+  void boot(int ms) { s_.steps.push_back({Kind::Boot, "modem booting", {}, ms, 0, false}); }
 
   // The ring and the identity lines a verbose modem reports for it.
   void ring(const char* ringLine, const CallOptions& o, const std::string& callingSub,
@@ -183,10 +192,14 @@ void answerCall(Builder& b, const CallOptions& o) {
 
 // The device is pulled while the server waits for calls and put back after
 // a while, as a new device behind the same name. Nobody presses a key: the
-// server must start the line again by itself.
+// server must start the line again by itself. A modem that boots after its
+// device is back hears the first start into its silence: the server must
+// try again once it answers.
 void unplugCall(Builder& b, const CallOptions& o) {
-  b.unplug(o.awayMs);
-  b.expect("the start command again, unprompted", o.startCommand + "\r", kRestartLimitMs);
+  b.unplug(o.awayMs, o.unlink);
+  if (o.bootMs > 0) b.boot(o.bootMs);
+  b.expect("the start command again, unprompted", o.startCommand + "\r",
+           o.bootMs > 0 ? kRetryLimitMs : kRestartLimitMs);
   b.resultLine(kOk);
 }
 

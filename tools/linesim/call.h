@@ -18,6 +18,8 @@ struct Step {
     Dialing,  // the modem dials out: no echo; a byte from the server aborts the dial
     Command,  // the modem is back in command mode: it echoes again
     Unplug,   // the device is removed for `ms`, then returned as a new one
+    Unlink,   // the same, and its COMn link is gone meanwhile
+    Boot,     // the returned device answers nothing (no echo) for `ms`
   };
   Kind kind;
   std::string what;  // for the transcript and for reports
@@ -38,8 +40,10 @@ struct CallOptions {
   std::string connectedId = "987";
   std::string subaddress;                 // connected subaddress; empty: the call's own default
   std::string dialNumber = "0312345678";  // what the operator dials in the dial call
-  int awayMs = 3000;  // how long the unplug call leaves the line without its device
-  int refusals = 1;   // hang-ups the modem refuses in the hang-up calls (4: all of them)
+  int awayMs = 3000;    // how long the unplug call leaves the line without its device
+  bool unlink = false;  // the unplug call removes the COMn link with the device
+  int bootMs = 0;       // how long the returned device stays silent
+  int refusals = 1;     // hang-ups the modem refuses in the hang-up calls (4: all of them)
   // The server's start command, as the modem was told to answer it.
   std::string startCommand = "at#sy1=40";
   Offer offer;
@@ -68,6 +72,9 @@ inline constexpr int kRingCountdownMs = 4000;
 inline constexpr int kOperatorLimitMs = 20000;
 // A server must be back on a returned device within this time.
 inline constexpr int kRestartLimitMs = 30000;
+// A server whose start went unanswered tries again at growing intervals, up
+// to a minute apart.
+inline constexpr int kRetryLimitMs = 60000 + kReplyLimitMs;
 // It waits this long for the "OK" to a hang-up before it tries again, and
 // keeps DTR down (or pauses) a second before the escape, a guard after it.
 inline constexpr int kHangupConfirmMs = 5000;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The control socket's requests, encoded and decoded, and its connections.
 #include "control.h"
 
 #include <sys/socket.h>
@@ -12,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "startup.h"
+
 namespace linesim {
 
 namespace {
@@ -20,7 +23,7 @@ bool fillAddress(const std::string& path, sockaddr_un& addr, std::string& error)
   addr = {};
   addr.sun_family = AF_UNIX;
   if (path.size() >= sizeof addr.sun_path) {
-    error = "control socket path too long: " + path;
+    error = startFailure(StartFailure::SocketTooLong, path);
     return false;
   }
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
@@ -44,6 +47,8 @@ std::string encodeRequest(const std::string& call, const CallOptions& o) {
   out += "calling " + o.callingId + "\n";
   out += "number " + o.dialNumber + "\n";
   out += "away " + std::to_string(o.awayMs) + "\n";
+  if (o.unlink) out += "unlink\n";
+  out += "boot " + std::to_string(o.bootMs) + "\n";
   out += "refusals " + std::to_string(o.refusals) + "\n";
   return out + "\n";
 }
@@ -72,6 +77,10 @@ bool decodeRequest(const std::string& text, std::string& call, CallOptions& o, s
       o.dialNumber = value;
     } else if (key == "away") {
       o.awayMs = std::atoi(value.c_str());
+    } else if (key == "unlink") {
+      o.unlink = true;
+    } else if (key == "boot") {
+      o.bootMs = std::atoi(value.c_str());
     } else if (key == "refusals") {
       o.refusals = std::atoi(value.c_str());
     } else {
@@ -92,15 +101,25 @@ int listenControl(const std::string& path, std::string& error) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
     if (!S_ISSOCK(st.st_mode)) {
-      error = path + " exists and is not a socket; not replacing it";
+      error = startFailure(StartFailure::SocketInTheWay, path);
       return -1;
     }
-    ::unlink(path.c_str());  // left by a simulator that did not stop cleanly
+    // A socket that answers is a simulator still running on this port; one
+    // that does not was left by a simulator that did not stop cleanly.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool answers =
+        probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (probe >= 0) ::close(probe);
+    if (answers) {
+      error = startFailure(StartFailure::PortServed, path);
+      return -1;
+    }
+    ::unlink(path.c_str());
   }
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       ::listen(fd, 4) != 0) {
-    error = "control socket " + path + ": " + std::strerror(errno);
+    error = startFailure(StartFailure::Socket, path, errno);
     if (fd >= 0) ::close(fd);
     return -1;
   }
@@ -118,6 +137,15 @@ int connectControl(const std::string& path, std::string& error) {
     return -1;
   }
   return fd;
+}
+
+void sendAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (fd >= 0 && done < text.size()) {
+    const ssize_t n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;  // the client went away; the call plays on regardless
+    done += static_cast<std::size_t>(n);
+  }
 }
 
 bool readElement(const std::string& path, std::string& element, std::string& error) {

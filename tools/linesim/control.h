@@ -5,7 +5,8 @@
 // streams the transcript back, then the verdict.
 //
 // Request: lines "call NAME", then option lines ("melody TEXT", "image TEXT",
-// "sub TEXT", "calling NUMBER", "callingsub TEXT"), then an empty line.
+// "sub TEXT", "calling NUMBER", "callingsub TEXT", "number N", "away MS",
+// "unlink", "boot MS", "refusals N"), then an empty line.
 // Reply: transcript lines prefixed "| ", then "= passed" or "= failed".
 #include <string>
 
@@ -26,6 +27,9 @@ bool decodeRequest(const std::string& text, std::string& call, CallOptions& opti
 int listenControl(const std::string& path, std::string& error);
 // A connection to the simulator listening at `path`, or -1.
 int connectControl(const std::string& path, std::string& error);
+
+// Sends all of `text` on the socket `fd`; stops quietly when its reader is gone.
+void sendAll(int fd, const std::string& text);
 
 // Reads an offered element from a file: its bytes, without trailing line ends.
 bool readElement(const std::string& path, std::string& element, std::string& error);

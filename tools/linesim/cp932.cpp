@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// UTF-8 to CP932 for the simulator's texts, and the bytes shown readable.
 #include "cp932.h"
 
 #include <iconv.h>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The modem's answers to the server's command lines.
 #include "modem.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The call player: runs a script's steps against what the server sends.
 #include "player.h"
 
 #include <algorithm>
@@ -64,8 +65,9 @@ std::string CallPlayer::start(Millis now) {
 std::string CallPlayer::receive(const std::string& bytes, Millis now) {
   std::string out;
   if (!running()) return out;
-  // In command mode the modem echoes what the server sends.
-  if (!online_) out += bytes;
+  // In command mode the modem echoes what the server sends, once it has
+  // booted.
+  if (!online_ && !booting()) out += bytes;
   heardServer_ = heardServer_ || !bytes.empty();
   received_ += bytes;
   advance(now, out);
@@ -86,6 +88,10 @@ CallPlayer::Millis CallPlayer::nextDeadline() const {
 std::string CallPlayer::stepName() const {
   return "step " + std::to_string(step_ + 1) + " of " + std::to_string(script_.steps.size()) +
          " (" + script_.steps[step_].what + ")";
+}
+
+bool CallPlayer::booting() const {
+  return step_ < script_.steps.size() && script_.steps[step_].kind == Kind::Boot;
 }
 
 void CallPlayer::note(Millis now, const std::string& line) {
@@ -143,17 +149,35 @@ void CallPlayer::advance(Millis now, std::string& out) {
         note(now, "-- command mode: the modem echoes --");
         break;
       case Kind::Unplug:
+      case Kind::Unlink:
         if (!unplugged_) {
           unplugged_ = true;
           unplugDue_ = true;
+          linkRemoved_ = s.kind == Kind::Unlink;
           online_ = false;
-          note(now, "-- the device is removed for " + std::to_string(s.ms) + " ms --");
+          note(now, std::string(linkRemoved_ ? "-- the device and its link are removed for "
+                                             : "-- the device is removed for ") +
+                        std::to_string(s.ms) + " ms --");
         }
         if (elapsed < s.ms) return;
         unplugged_ = false;
         replugDue_ = true;
         received_.clear();  // nothing crosses a removed device
         note(now, "-- the device is back --");
+        break;
+      case Kind::Boot:
+        if (!bootNoted_) {
+          bootNoted_ = true;
+          note(now,
+               "-- the modem boots for " + std::to_string(s.ms) + " ms: no echo, no answer --");
+        }
+        if (!received_.empty()) {
+          note(now, "server   < " + readable(received_) + "   [unheard: the modem boots]");
+          received_.clear();
+        }
+        if (elapsed < s.ms) return;
+        bootNoted_ = false;
+        note(now, "-- the modem has booted --");
         break;
       case Kind::Quiet:
         if (!received_.empty()) {

@@ -31,6 +31,8 @@ class CallPlayer {
   // True once when the call has just removed the device, and once when it
   // has put it back; the simulator does the removing.
   bool takeUnplug() { return std::exchange(unplugDue_, false); }
+  // Whether the device last removed took its COMn link with it.
+  bool linkRemoved() const { return linkRemoved_; }
   bool takeReplug() { return std::exchange(replugDue_, false); }
   bool finished() const { return finished_; }
   bool passed() const { return finished_ && failure_.empty(); }
@@ -45,6 +47,7 @@ class CallPlayer {
   void fail(const std::string& how, std::string& out);
   void note(Millis now, const std::string& line);
   std::string stepName() const;
+  bool booting() const;
 
   Script script_;
   Say say_;
@@ -57,6 +60,8 @@ class CallPlayer {
   bool heardServer_ = false;
   bool unplugged_ = false;
   bool unplugDue_ = false;
+  bool linkRemoved_ = false;
+  bool bootNoted_ = false;
   bool replugDue_ = false;
   std::string received_;  // server bytes not matched yet
   std::string failure_;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The pseudo-terminal, its COMn link, and the device removed and returned.
 #include "pty_link.h"
 
 #include <fcntl.h>
@@ -8,8 +9,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
+
+#include "startup.h"
 
 namespace linesim {
 
@@ -18,7 +20,10 @@ namespace {
 // No file can ever live under /dev/null: a link to this stays dangling.
 constexpr const char* kUnplugged = "/dev/null/unplugged";
 
-std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+// The pseudo-terminal could not be had; `what` is the step that failed.
+std::string ptyFailure(const std::string& what) {
+  return startFailure(StartFailure::PseudoTerminal, what, errno);
+}
 
 // The target of a symbolic link, or empty when `path` is not one.
 std::string linkTarget(const std::string& path) {
@@ -39,23 +44,23 @@ PtyLink::~PtyLink() {
 bool PtyLink::create(std::string& error) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0) {
-    error = errnoText("posix_openpt");
+    error = ptyFailure("posix_openpt");
     return false;
   }
   if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-    error = errnoText("grantpt/unlockpt");
+    error = ptyFailure("grantpt/unlockpt");
     return false;
   }
   const char* name = ::ptsname(master_);
   if (name == nullptr) {
-    error = errnoText("ptsname");
+    error = ptyFailure("ptsname");
     return false;
   }
   slavePath_ = name;
 
   slaveHold_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
   if (slaveHold_ < 0) {
-    error = errnoText("open slave");
+    error = ptyFailure(slavePath_);
     return false;
   }
   // A raw line: no echo by the terminal driver, no line editing, no CR/LF
@@ -83,13 +88,14 @@ bool PtyLink::link(const std::string& dir, int port, std::string& error) {
     const bool leftover = S_ISLNK(st.st_mode) &&
                           (target.rfind("/dev/pts/", 0) == 0 || ::access(link.c_str(), F_OK) != 0);
     if (!leftover) {
-      error = link + " exists and is not a simulator's link; not replacing it";
+      error = startFailure(StartFailure::LinkInTheWay,
+                           target.empty() ? link : link + " (a link to " + target + ")");
       return false;
     }
     ::unlink(link.c_str());
   }
   if (::symlink(slavePath_.c_str(), link.c_str()) != 0) {
-    error = errnoText(("symlink " + link).c_str());
+    error = startFailure(StartFailure::Link, link + " to " + slavePath_, errno);
     return false;
   }
   linkPath_ = link;
@@ -103,10 +109,10 @@ void PtyLink::removeLink() {
   linkPath_.clear();
 }
 
-void PtyLink::unplug() {
+void PtyLink::unplug(bool removeLink) {
   if (linkTarget(linkPath_) == slavePath_) {
     ::unlink(linkPath_.c_str());
-    if (::symlink(kUnplugged, linkPath_.c_str()) != 0) linkPath_.clear();
+    if (!removeLink && ::symlink(kUnplugged, linkPath_.c_str()) != 0) linkPath_.clear();
   }
   if (slaveHold_ >= 0) ::close(slaveHold_);
   if (master_ >= 0) ::close(master_);

@@ -25,8 +25,9 @@ class PtyLink {
   void removeLink();
   // The device goes away: the pseudo-terminal is closed, so the server's
   // side hangs up, and the link is left pointing at nothing, as a link to a
-  // device name does while its adapter is pulled.
-  void unplug();
+  // device name does while its adapter is pulled; with `removeLink`, the
+  // link goes too, as when the program that made it ends.
+  void unplug(bool removeLink);
   // A new pseudo-terminal behind the same link, as a device plugged back in.
   bool replug(std::string& error);
 
