@@ -1,5 +1,6 @@
 # What `cmake --install` puts on a system: the server and the line simulator,
-# the desktop entry and its AppStream metadata, the icon in the theme's sizes,
+# the desktop entry and its AppStream metadata, the systemd user unit that may
+# keep the server running, the icon in the theme's sizes,
 # a manual page for each program, the operator's guide, and what Debian asks
 # of a package (copyright, changelog). The test build of the server
 # (ondrix-server-scripted) carries the test hooks and is never installed.
@@ -27,6 +28,10 @@ install(FILES ${ONDRIX_PACKAGING_DIR}/${ONDRIX_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ONDRIX_PACKAGING_DIR}/${ONDRIX_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The user unit goes where systemd looks for a package's units: lib/, not
+# the multiarch library folder.
+install(FILES ${ONDRIX_PACKAGING_DIR}/ondrix-server.service DESTINATION lib/systemd/user)
 
 set(ONDRIX_ICON_SIZES 16 22 24 32 48 64 128 256)
 foreach(size IN LISTS ONDRIX_ICON_SIZES)

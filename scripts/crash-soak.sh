@@ -120,6 +120,12 @@ for ((i = 0; i < rounds; i++)); do
   if [[ -n $pid ]]; then
     kill -KILL "$pid"
     kills=$((kills + 1))
+    while kill -0 "$pid" 2>/dev/null; do sleep 0.02; done
+    # Counted now, before the restart: the start commands of the killed
+    # server are not the restarted one's, and the call still running may
+    # take the new one's.
+    before=$(start_commands)
+    if store_torn; then torn=$((torn + 1)); fi
   fi
   if [[ -z $call_rc ]]; then
     call_rc=0
@@ -136,11 +142,6 @@ for ((i = 0; i < rounds; i++)); do
   # What the terminal or the caller was told was stored.
   if grep -qE '\[send-end page|\[greeting\]' "$root/call.out"; then acked+=("$id"); fi
   if [[ -n $pid ]]; then
-    while kill -0 "$pid" 2>/dev/null; do sleep 0.02; done
-    # Counted only now: the start commands of the killed server are not the
-    # restarted one's.
-    before=$(start_commands)
-    if store_torn; then torn=$((torn + 1)); fi
     if seconds=$(await_start "$before"); then
       restarts+=("$seconds")
       restarted=1

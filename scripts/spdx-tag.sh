@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Puts "// SPDX-License-Identifier: GPL-3.0-or-later" as the first line of each
 # C++ source under src/, tools/, tests/ and fuzz/ that does not carry it in
-# its first lines yet (what the test spdx_tags checks). Running it again
+# its first lines yet (the first of the test spdx_tags's checks). Running it again
 # changes nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."

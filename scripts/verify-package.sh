@@ -45,6 +45,15 @@ in_root desktop-file-validate "$entry" && echo "verify: desktop-file-validate $e
 command=$(in_root sed -n 's/^Exec=//p' "$entry")
 echo "verify: the desktop entry starts: $command"
 
+# The user unit as installed, where the system carries systemd's tool (a
+# minimal system may not; it may lack man too, hence --man=no).
+unit=/usr/lib/systemd/user/ondrix-server.service
+if in_root sh -c 'command -v systemd-analyze' >/dev/null; then
+  in_root systemd-analyze verify --man=no "$unit" && echo "verify: systemd-analyze verify $unit: no complaints"
+else
+  echo "verify: no systemd-analyze in the system; $unit: $(in_root sed -n 's/^ExecStart=//p' "$unit")"
+fi
+
 in_root id desk >/dev/null 2>&1 || in_root useradd -m -s /bin/bash desk
 cat >"$root/tmp/close-window.py" <<'PY'
 # Sends WM_DELETE_WINDOW to the window titled argv[1], as its close button does.

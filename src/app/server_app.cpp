@@ -8,7 +8,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -20,6 +22,7 @@
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
+#include "qt/qt_login_start.h"
 #include "qt/qt_serial_line.h"
 #include "qt/qt_text.h"
 #include "qt/qt_timer.h"
@@ -55,6 +58,21 @@ void closeOnTerminate(QWidget& window) {
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
   for (int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &sa, nullptr);
+}
+
+// The form served while the event loop runs; null before and after.
+Form1* servedForm = nullptr;
+
+// A display that goes away (a logout that closes it before any signal
+// comes) makes Qt end the process with exit() from inside the event loop.
+// That is the session's end, not a fault: the store and the settings are
+// written as at a close, and the status says so, so that a service manager
+// does not start the server again into a session that has gone.
+void endWithTheSession() {
+  Form1* form = std::exchange(servedForm, nullptr);
+  if (form == nullptr) return;
+  form->Form_Unload();
+  std::_Exit(0);
 }
 
 }  // namespace
@@ -127,8 +145,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtDesktop desktop(&files);
 
   MaildirArchive archive;
+  QtLoginStart loginStart;
+
   Form1 form({serial, timer1, timer2, clock, files, desktop});
   form.archive = &archive;
+  form.loginStart = &loginStart;
   Form1Window window(form);
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
@@ -150,6 +171,8 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   form.Form_Load();
   form.startArchive();
   if (lock.tookOverDeadHolder()) form.serverRestarted();
+  // The mark is right from the start, not only once the menu has opened.
+  form.loginStartShown();
   if (held == StoreLock::Outcome::Unavailable) {
     form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
   }
@@ -169,7 +192,18 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
     });
   }
   if (shown) shown(window);
+#ifdef Q_OS_UNIX
+  static const bool watching = std::atexit(endWithTheSession) == 0;
+  // Once the loop is ending (the window closed, unloading the form), the
+  // form is no longer served.
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { servedForm = nullptr; });
+  if (watching) servedForm = &form;
+  const int status = QApplication::exec();
+  servedForm = nullptr;
+  return status;
+#else
   return QApplication::exec();
+#endif
 }
 
 }  // namespace ondrix

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The text helpers every layer shares: leading numbers, decimals, UTF-8.
 #include "core/text.h"
 
 namespace ondrix {

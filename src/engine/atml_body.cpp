@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// An uploaded ATML message taken apart into the mail's text, melody and image.
 #include "engine/atml_body.h"
 
 namespace ondrix {

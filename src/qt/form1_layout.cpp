@@ -158,11 +158,19 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
   file->addSeparator();
   cmSaveMmd_ = addMenuItem(file, "CMSAVEMMD", form_.CMSAVEMMD.caption);
   cmSaveImg_ = addMenuItem(file, "CMSAVEIMG", form_.CMSAVEIMG.caption);
+  file->addSeparator();
+  loginStart_ = addMenuItem(file, "loginStartItem", form_.loginStartItem.caption);
+  loginStart_->setCheckable(true);
   QMenu* help = menuBar()->addMenu(QStringLiteral(u"ﾍﾙﾌﾟ(&H)"));
   help->setObjectName(QStringLiteral("CMHELP"));
   cmHelpMenu_ = addMenuItem(help, "CMHELPMENU", form_.CMHELPMENU.caption);
   cmInfo_ = addMenuItem(help, "CMINFO", form_.CMINFO.caption);
-  connect(file, &QMenu::aboutToShow, this, [this] { run([this] { form_.CMFILE_Click(); }); });
+  connect(file, &QMenu::aboutToShow, this, [this] {
+    run([this] {
+      form_.CMFILE_Click();
+      form_.loginStartShown();
+    });
+  });
 
   const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
       {upBtn_, &Form1::UpBtn_Click},         {downBtn_, &Form1::DownBtn_Click},
@@ -180,9 +188,10 @@ Form1Window::Form1Window(Form1& form, QWidget* parent) : QMainWindow(parent), fo
             [this, index] { run([this, index] { form_.NumBtn_Click(index); }); });
   }
   const std::pair<QAction*, void (Form1::*)()> items[] = {
-      {cmLoadMmd_, &Form1::CMLOADMMD_Click},   {cmLoadImg_, &Form1::CMLOADIMG_Click},
-      {cmSaveMmd_, &Form1::CMSAVEMMD_Click},   {cmSaveImg_, &Form1::CMSAVEIMG_Click},
-      {cmHelpMenu_, &Form1::CMHELPMENU_Click}, {cmInfo_, &Form1::CMINFO_Click},
+      {cmLoadMmd_, &Form1::CMLOADMMD_Click},    {cmLoadImg_, &Form1::CMLOADIMG_Click},
+      {cmSaveMmd_, &Form1::CMSAVEMMD_Click},    {cmSaveImg_, &Form1::CMSAVEIMG_Click},
+      {cmHelpMenu_, &Form1::CMHELPMENU_Click},  {cmInfo_, &Form1::CMINFO_Click},
+      {loginStart_, &Form1::loginStartClicked},
   };
   for (const auto& [action, handler] : items) {
     connect(action, &QAction::triggered, this,

@@ -76,15 +76,18 @@ void Form1Window::refresh() {
   }
 
   const std::pair<QAction*, const MenuItemModel*> items[] = {
-      {cmLoadMmd_, &form_.CMLOADMMD},   {cmLoadImg_, &form_.CMLOADIMG},
-      {cmSaveMmd_, &form_.CMSAVEMMD},   {cmSaveImg_, &form_.CMSAVEIMG},
-      {cmHelpMenu_, &form_.CMHELPMENU}, {cmInfo_, &form_.CMINFO},
+      {cmLoadMmd_, &form_.CMLOADMMD},       {cmLoadImg_, &form_.CMLOADIMG},
+      {cmSaveMmd_, &form_.CMSAVEMMD},       {cmSaveImg_, &form_.CMSAVEIMG},
+      {cmHelpMenu_, &form_.CMHELPMENU},     {cmInfo_, &form_.CMINFO},
+      {loginStart_, &form_.loginStartItem},
   };
   for (const auto& [action, model] : items) {
     action->setEnabled(model->enabled);
     const QString caption = toQString(model->caption);
     if (action->text() != caption) action->setText(caption);
   }
+  // Qt flips the mark at the click; the core's answer is what stands.
+  loginStart_->setChecked(form_.loginStartItem.checked);
 }
 
 bool Form1Window::comNoKey(QKeyEvent* key) {

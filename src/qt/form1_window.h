@@ -87,6 +87,7 @@ class Form1Window : public QMainWindow {
   QAction* cmSaveImg_ = nullptr;
   QAction* cmHelpMenu_ = nullptr;
   QAction* cmInfo_ = nullptr;
+  QAction* loginStart_ = nullptr;
 
   // What the status box was last given, so that a refresh that changes
   // nothing leaves the operator's scrolling alone.

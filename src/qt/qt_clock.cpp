@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The local date and time, read from the system clock through Qt.
 #include "qt/qt_clock.h"
 
 #include <QDateTime>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// CP932 over Qt's converter, with its control bytes and undecodable bytes put right.
 #include "qt/qt_cp932.h"
 
 #include <QStringEncoder>

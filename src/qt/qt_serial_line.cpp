@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The modem's serial port over QSerialPort: the COMn device, reads, writes, carrier, loss.
 #include "qt/qt_serial_line.h"
 
 #include <QDir>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The window timers over QTimer, ticking on the event loop.
 #include "qt/qt_timer.h"
 
 namespace ondrix {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The mail store's slot moves: room at slot 1, a slot removed, a slot cleared.
 #include "state/connection_state.h"
 
 #include <algorithm>

@@ -28,6 +28,11 @@ struct MenuItemModel {
   bool enabled = true;
 };
 
+// A menu item that shows a check mark.
+struct CheckMenuItemModel : MenuItemModel {
+  bool checked = false;
+};
+
 // The picture itself goes to the box through the desktop, which says
 // whether the box took it; this is the record of what the box was given.
 struct PictureBoxModel {
@@ -60,6 +65,9 @@ struct Form1Controls {
   MenuItemModel CMLOADIMG{u"ｲﾒｰｼﾞ読込み"};
   MenuItemModel CMSAVEMMD{u"ﾒﾛﾃﾞｨｰ保存", false};
   MenuItemModel CMSAVEIMG{u"ｲﾒｰｼﾞ保存", false};
+  // The File menu's last item, after a separator: checked while the desktop
+  // starts the server at login.
+  CheckMenuItemModel loginStartItem{{u"ログイン時に自動起動"}};
   MenuItemModel CMHELPMENU{u"目次(&C)"};
   MenuItemModel CMINFO{u"バージョン情報(&A)"};
 };

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Form1 built on its platform, and the status box operations.
 #include "state/form1.h"
 
 namespace ondrix {

@@ -27,6 +27,7 @@
 //   modem/record_news.cpp         a stored record archived and told
 //   modem/record_archive.cpp      the Maildir archive
 //   modem/record_announce.cpp     the notification and the new-mail hook
+//   console/login_start.cpp       the File menu's start at login
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -48,6 +49,7 @@ namespace ondrix {
 class RecordArchive;
 class Notifier;
 class HookRunner;
+class LoginStart;
 
 struct Form1Platform {
   SerialLine& serial;
@@ -224,6 +226,12 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   RecordArchive* archive = nullptr;
   Notifier* notifier = nullptr;
   HookRunner* hookRunner = nullptr;
+  // The start at login: the item's check mark follows the autostart entry
+  // whenever the File menu opens, and a click makes or removes the entry.
+  void loginStartShown();
+  void loginStartClicked();
+  // Set by the program; null where there is no desktop to start it.
+  LoginStart* loginStart = nullptr;
 
   // The platform, named as the handlers know it.
   SerialLine& MSComm1;

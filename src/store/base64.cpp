@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Base64 of the image texts: the encoder and the tolerant decoder.
 #include "store/base64.h"
 
 #include <cstdint>

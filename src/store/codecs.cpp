@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Melody and image texts to and from the melody and bitmap files.
 #include "store/codecs.h"
 
 #include "store/base64.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The mail store amp.dat: loaded in whatever layout its header names, saved whole.
 #include "store/mail_store_file.h"
 
 #include <cstring>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The quoted-field reader and writer of the settings and mail store files.
 #include "store/quoted_field.h"
 
 #include <limits>

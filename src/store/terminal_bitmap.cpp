@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The terminal's monochrome image to and from a 1-bit bitmap file.
 #include "store/terminal_bitmap.h"
 
 #include <cstdint>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The modem auto-search: the ports it tries, the modem it starts, its stop.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The state at start, the fixed values of its codes, and a new record's shift.
 #include <gtest/gtest.h>
 
 #include "form1_harness.h"

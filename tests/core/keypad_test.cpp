@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The keypad, call, cut and redial keys in every line state and pending command.
 #include <gtest/gtest.h>
 
 #include <algorithm>

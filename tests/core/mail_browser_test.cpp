@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The mail browser: moving through the records, deleting, playing and previewing.
 #include <gtest/gtest.h>
 
 #include <vector>

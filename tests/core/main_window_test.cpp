@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The main window: start and stop, the port box, the command line, load, unload.
 #include <gtest/gtest.h>
 
 #include <string>

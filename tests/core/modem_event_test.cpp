@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The modem event handler: its decision table, escapes, hang-ups, unanswered rings.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Opening a port: input an earlier port left is never the next one's answer.
 #include <gtest/gtest.h>
 
 #include <vector>

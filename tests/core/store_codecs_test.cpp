@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Base64, the bitmap writer and reader, and the melody file.
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The mail store file: its bytes, round trips, every layout it is read in, breaks.
 #include <gtest/gtest.h>
 
 #include "fakes.h"
@@ -134,6 +135,11 @@ TEST(MailStoreFile, OlderLayoutLoadsAndIsWrittenInTheNewOne) {
                 emptySlots(99));
 }
 
+// Every layout the loader takes: the file as written (the header, then
+// `slotLines` lines made from `slotLine` with "#" as the line's number), and
+// how many slots come back filled and with which of the optional fields.
+// Each field names its slot, so a field read into the wrong slot or column
+// shows.
 struct HeaderCase {
   const char* name;
   // Printed by name, so test listings stay short.
@@ -142,6 +148,7 @@ struct HeaderCase {
   Text slotLine;
   int slotLines;
   int expectFilled;
+  bool expectMelody;
   bool expectImage;
 };
 
@@ -150,7 +157,13 @@ class MailStoreHeaderTest : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(MailStoreHeaderTest, ReadsWhatTheHeaderAnnounces) {
   const auto& c = GetParam();
   Text content = c.header;
-  for (int i = 0; i < c.slotLines; ++i) content += c.slotLine;
+  for (int i = 1; i <= c.slotLines; ++i) {
+    Text line = c.slotLine;
+    for (std::size_t at = line.find(u'#'); at != Text::npos; at = line.find(u'#', at)) {
+      line.replace(at, 1, decimal(i));
+    }
+    content += line;
+  }
   FakeFiles files;
   files.writeText(kPath, content);
   MailStoreArrays s;
@@ -158,25 +171,40 @@ TEST_P(MailStoreHeaderTest, ReadsWhatTheHeaderAnnounces) {
   for (int i = 1; i <= kMailSlots; ++i) {
     SCOPED_TRACE(i);
     const bool filled = i <= c.expectFilled;
-    EXPECT_EQ(s.MailCaller[i], filled ? u"c" : u"");
-    EXPECT_EQ(s.MailTime[i], filled ? u"t" : u"");
-    EXPECT_EQ(s.MailImage[i], filled && c.expectImage ? u"i" : u"");
+    const auto field = [&](char16_t column, bool present) {
+      return filled && present ? Text(1, column) + decimal(i) : Text();
+    };
+    EXPECT_EQ(s.MailCaller[i], field(u'c', true));
+    EXPECT_EQ(s.MailText[i], field(u'x', true));
+    EXPECT_EQ(s.MailTime[i], field(u't', true));
+    EXPECT_EQ(s.MailMelody[i], field(u'm', c.expectMelody));
+    EXPECT_EQ(s.MailImage[i], field(u'i', c.expectImage));
   }
 }
 
+const Text kFiveFields = u"\"c#\",\"x#\",\"t#\",\"m#\",\"i#\"\r\n";
+const Text kThreeFields = u"\"c#\",\"x#\",\"t#\"\r\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Headers, MailStoreHeaderTest,
-    ::testing::Values(HeaderCase{"CutAfterSlot40", u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n",
-                                 u"\"c\",\"x\",\"t\",\"m\",\"i\"\r\n", 40, 40, true},
-                      HeaderCase{"HundredFiftySlotsCapped", u" 0 \r\n 150 \r\n 5 \r\n 0 \r\n",
-                                 u"\"c\",\"x\",\"t\",\"m\",\"i\"\r\n", 150, 100, true},
-                      HeaderCase{"ThreeFields", u" 0 \r\n 100 \r\n 3 \r\n 0 \r\n",
-                                 u"\"c\",\"x\",\"t\"\r\n", 100, 100, false},
-                      HeaderCase{"ExtraNumericFieldsSkipped", u" 0 \r\n 100 \r\n 7 \r\n 0 \r\n",
-                                 u"\"c\",\"x\",\"t\",\"m\",\"i\",1,2\r\n", 100, 100, true},
-                      HeaderCase{"ShortHeader", u" 0 \r\n 100 \r\n", u"", 0, 0, false},
-                      HeaderCase{"NonNumericHeader", u"\"c\",\"x\",\"t\"\r\n",
-                                 u"\"c\",\"x\",\"t\"\r\n", 3, 0, false}),
+    ::testing::Values(
+        HeaderCase{"AsWritten", u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n", kFiveFields, 100, 100, true,
+                   true},
+        HeaderCase{"OlderLayout", u"100\r\n", kThreeFields, 100, 100, false, false},
+        HeaderCase{"CutAfterSlot40", u" 0 \r\n 100 \r\n 5 \r\n 0 \r\n", kFiveFields, 40, 40, true,
+                   true},
+        HeaderCase{"HundredFiftySlotsCapped", u" 0 \r\n 150 \r\n 5 \r\n 0 \r\n", kFiveFields, 150,
+                   100, true, true},
+        HeaderCase{"ThreeFields", u" 0 \r\n 100 \r\n 3 \r\n 0 \r\n", kThreeFields, 100, 100, false,
+                   false},
+        HeaderCase{"FewerThanThreeFieldsReadAsThree", u" 0 \r\n 100 \r\n 2 \r\n 0 \r\n",
+                   kThreeFields, 100, 100, false, false},
+        HeaderCase{"FourFieldsMelodyWithoutImage", u" 0 \r\n 100 \r\n 4 \r\n 0 \r\n",
+                   u"\"c#\",\"x#\",\"t#\",\"m#\"\r\n", 100, 100, true, false},
+        HeaderCase{"ExtraNumericFieldsSkipped", u" 0 \r\n 100 \r\n 7 \r\n 0 \r\n",
+                   u"\"c#\",\"x#\",\"t#\",\"m#\",\"i#\",1,2\r\n", 100, 100, true, true},
+        HeaderCase{"ShortHeader", u" 0 \r\n 100 \r\n", u"", 0, 0, false, false},
+        HeaderCase{"NonNumericHeader", u"\"c\",\"x\",\"t\"\r\n", kThreeFields, 3, 0, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MailStoreFile, BreakInsideASlotKeepsItsFieldsReadSoFar) {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The quoted-field reader and writer: fields in order, numbers, inner quotes.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The File and Help menus: save and load dialogs, drops, help and about.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <vector>
 
 #include "form1_harness.h"
+#include "state/status_texts.h"
 #include "store/base64.h"
 #include "store/codecs.h"
+#include "store/login_entry.h"
 
 namespace ondrix {
 namespace {
@@ -283,6 +286,70 @@ TEST(TransferFiles, Drops) {
       ASSERT_FALSE(t.desktop.pictures.empty());
       EXPECT_EQ(t.desktop.pictures.back(), t.f.Image1.picturePath);
     }
+  }
+}
+
+Bytes utf8(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+// The entry's command for a program path, quoted and escaped by the desktop
+// entry's rules: inside quotes " ` $ \ take a backslash, % is doubled, and
+// then every backslash is doubled as in any string value.
+TEST(LoginStart, EntryStartsTheProgramWithStart) {
+  const std::string head =
+      "[Desktop Entry]\nType=Application\nName=Ondrix Server\nName[ja]=Ondrix サーバー\n"
+      "Icon=ondrix-server\nTerminal=false\nExec=";
+  const std::pair<Text, std::optional<std::string>> cases[] = {
+      {u"/usr/bin/ondrix-server", "/usr/bin/ondrix-server"},
+      {u"/opt/My サーバー/s", "\"/opt/My サーバー/s\""},
+      {u"/a b/\"`$\\%", "\"/a b/\\\\\"\\\\`\\\\$\\\\\\\\%%\""},
+      {u"ondrix-server", std::nullopt},
+      {u"/a\nb", std::nullopt},
+  };
+  for (const auto& [path, exec] : cases) {
+    const auto entry = loginEntryBytes(path);
+    ASSERT_EQ(entry.has_value(), exec.has_value()) << toUtf8(path);
+    if (entry) {
+      EXPECT_EQ(*entry, utf8(head + *exec + " --start\n")) << toUtf8(path);
+    }
+  }
+}
+
+TEST(LoginStart, ItemFollowsTheEntryAndAFaultChangesNothingElse) {
+  using P = LoginEntryPlace;
+  const Bytes ours = *loginEntryBytes(u"/usr/bin/ondrix-server");
+  const Text notSet(status::kLoginStartNotSet);
+  struct Case {
+    P place;
+    Bytes entry;
+    bool writeOk, removeOk;
+    bool shownChecked, checked;  // when the menu opens, after the click
+    int writes, removals;
+    Text notice;  // the status line the click adds
+  } const cases[] = {
+      {P::Free, {}, true, true, false, true, 1, 0, u""},
+      {P::Entry, ours, true, true, true, false, 0, 1, u""},
+      // An entry switched off starts nothing: the click puts ours in its place.
+      {P::Entry, utf8("[Desktop Entry]\r\nHidden = true\r\n"), true, true, false, true, 1, 0, u""},
+      {P::Free, {}, false, true, false, false, 1, 0, notSet},
+      {P::Folder, {}, true, true, false, false, 0, 0, Text(status::kLoginStartFolderInWay)},
+      {P::Entry, ours, true, false, true, true, 0, 1, Text(status::kLoginStartNotRemoved)},
+  };
+  for (const auto& c : cases) {
+    Transfer t;
+    FakeLoginStart login;
+    login.place = c.place;
+    login.entry = c.entry;
+    login.writeSucceeds = c.writeOk;
+    login.removeSucceeds = c.removeOk;
+    t.f.loginStart = &login;
+    t.f.showStatusLine(u"受信待ち");
+    t.f.loginStartShown();
+    EXPECT_EQ(t.f.loginStartItem.checked, c.shownChecked);
+    t.f.loginStartClicked();
+    EXPECT_EQ(t.f.loginStartItem.checked, c.checked);
+    EXPECT_EQ(std::pair(login.writes, login.removals), std::pair(c.writes, c.removals));
+    EXPECT_EQ(login.entry, c.checked ? ours : Bytes{});
+    EXPECT_EQ(t.f.Text3.text, u"受信待ち\r\n" + c.notice + (c.notice.empty() ? u"" : u"\r\n"));
   }
 }
 

@@ -42,7 +42,7 @@ TEST_F(ServerRun, StartButtonSendsStartThenSetupAndExitWritesStoreAndSettings) {
 // A logout or a service manager stops the program with a signal: it closes
 // as if the operator had closed the window, so store and settings are written.
 TEST_F(ServerRun, TerminationSignalClosesTheWindowAndWritesTheFiles) {
-  for (int sig : {SIGTERM, SIGHUP}) {
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
     fs::remove(dir_ / "amp.dat");
     fs::remove(dir_ / "brellin.ini");
     fs::remove(dump("ready"));

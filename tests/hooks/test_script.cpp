@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The test build's window automation: the steps ONDRIX_TEST_SCRIPT lists, run in order.
 #include "test_script.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 # Installs the build into a fresh PREFIX and checks what arrives there:
-# exactly the programs, the desktop entry and its metadata, the icons, the
-# manual pages, the guide and the package's copyright and changelog, each in
-# a usable form. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P this
+# exactly the programs, the desktop entry and its metadata, the user unit,
+# the icons, the manual pages, the guide and the package's copyright and
+# changelog, each in a usable form. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P this
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -13,6 +13,7 @@ set(sizes 16 22 24 32 48 64 128 256)
 set(expected
   bin/ondrix-linesim
   bin/ondrix-server
+  lib/systemd/user/ondrix-server.service
   share/applications/org.example.ondrix.server.desktop
   share/doc/ondrix-server/changelog.gz
   share/doc/ondrix-server/copyright
@@ -85,5 +86,11 @@ file(STRINGS ${entry} exec REGEX "^Exec=")
 file(STRINGS ${entry} icon REGEX "^Icon=")
 if(NOT exec STREQUAL "Exec=ondrix-server" OR NOT icon STREQUAL "Icon=ondrix-server")
   message(FATAL_ERROR "desktop entry names ${exec} and ${icon}")
+endif()
+
+# The unit starts the installed server, as the login entry does, with --start.
+file(STRINGS ${PREFIX}/lib/systemd/user/ondrix-server.service exec REGEX "^ExecStart=")
+if(NOT exec STREQUAL "ExecStart=/usr/bin/ondrix-server --start")
+  message(FATAL_ERROR "the user unit runs ${exec}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// CP932 through Qt: bytes below 0x80 as themselves, decoding, encoding.
 #include <gmock/gmock.h>
 
 #include <vector>

@@ -167,7 +167,10 @@ TEST_F(Form1WindowTest, MenusHoldTheirItemsInOrderWithSaveItemsDisabled) {
   EXPECT_EQ(fileItems, QStringList({QStringLiteral(u"CMLOADMMD=ﾒﾛﾃﾞｨｰ読込み"),
                                     QStringLiteral(u"CMLOADIMG=ｲﾒｰｼﾞ読込み"), QStringLiteral("-"),
                                     QStringLiteral(u"CMSAVEMMD=ﾒﾛﾃﾞｨｰ保存"),
-                                    QStringLiteral(u"CMSAVEIMG=ｲﾒｰｼﾞ保存")}));
+                                    QStringLiteral(u"CMSAVEIMG=ｲﾒｰｼﾞ保存"), QStringLiteral("-"),
+                                    QStringLiteral(u"loginStartItem=ログイン時に自動起動")}));
+  EXPECT_TRUE(file->actions()[6]->isCheckable());
+  EXPECT_FALSE(file->actions()[6]->isChecked());
   ASSERT_EQ(help->actions().size(), 2);
   EXPECT_EQ(help->actions()[0]->text(), QStringLiteral(u"目次(&C)"));
   EXPECT_EQ(help->actions()[1]->text(), QStringLiteral(u"バージョン情報(&A)"));

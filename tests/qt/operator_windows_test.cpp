@@ -210,6 +210,16 @@ TEST_F(OperatorWindowTest, KeysAndItemsReachTheirHandlers) {
   EXPECT_EQ(desktop.helpOpened.size(), 1u);
   widget<QAction>("CMINFO")->trigger();
   EXPECT_EQ(desktop.aboutShown, 1);
+  // The mark is the core's answer, not Qt's own flip: a refused entry
+  // leaves it off.
+  FakeLoginStart login;
+  form.loginStart = &login;
+  for (const bool written : {false, true}) {
+    login.writeSucceeds = written;
+    widget<QAction>("loginStartItem")->trigger();
+    EXPECT_EQ(widget<QAction>("loginStartItem")->isChecked(), written);
+  }
+  form.loginStart = nullptr;
 }
 
 // The controls a screen reader stops at: buttons, text boxes, labels, pictures.

@@ -6,29 +6,87 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <climits>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fakes.h"
+#include "qt/maildir_archive.h"
+#include "qt/qt_login_start.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
 #include "state/form1.h"
 #include "store/mail_store_file.h"
 
-// Every rename of this test program passes here; while a test watches, the
-// target is recorded with the mode that the file about to take its place has
-// at that moment.
-static bool watchRenames = false;
-static std::vector<std::pair<std::string, mode_t>> renamed;
+// Every write, sync and rename of this test program passes here. While a
+// test watches, each is recorded under the path it acts on (a sync of a
+// folder under the folder's path), and a rename with the mode that the file
+// about to take the target's place has at that moment.
+struct FileEvent {
+  enum class Op { Write, Sync, Rename } op;
+  std::string path;  // a rename's source
+  std::string to;    // a rename's target
+  mode_t mode = 0;   // a rename's source mode
+};
+static bool watchFiles = false;
+static std::vector<FileEvent> fileEvents;
+
+// The canonical path an fd is open on, or nothing for a pipe, socket or
+// event counter.
+static std::string pathOfFd(int fd) {
+  char link[64];
+  char target[PATH_MAX];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t n = ::readlink(link, target, sizeof target - 1);
+  if (n <= 0 || target[0] != '/') return {};
+  return std::string(target, static_cast<std::size_t>(n));
+}
+
+// A path whose folder exists, canonical in its folder part.
+static std::string canonicalPath(const char* path) {
+  const std::string given(path);
+  const std::size_t slash = given.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : given.substr(0, slash);
+  char resolved[PATH_MAX];
+  if (::realpath(folder.empty() ? "/" : folder.c_str(), resolved) == nullptr) return given;
+  return std::string(resolved) + "/" + given.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+static void noteFd(FileEvent::Op op, int fd) {
+  if (!watchFiles) return;
+  std::string path = pathOfFd(fd);
+  if (!path.empty()) fileEvents.push_back({op, std::move(path), {}, 0});
+}
+
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
+  noteFd(FileEvent::Op::Write, fd);
+  return ::syscall(SYS_write, fd, data, size);
+}
+extern "C" int fsync(int fd) {
+  noteFd(FileEvent::Op::Sync, fd);
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+extern "C" int fdatasync(int fd) {
+  noteFd(FileEvent::Op::Sync, fd);
+  return static_cast<int>(::syscall(SYS_fdatasync, fd));
+}
 extern "C" int rename(const char* from, const char* to) noexcept {
   struct stat st {};
-  if (watchRenames && ::stat(from, &st) == 0) renamed.emplace_back(to, st.st_mode & 07777);
+  if (watchFiles && ::stat(from, &st) == 0) {
+    fileEvents.push_back({FileEvent::Op::Rename, canonicalPath(from), canonicalPath(to),
+                          static_cast<mode_t>(st.st_mode & 07777)});
+  }
   return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
 }
 
@@ -150,8 +208,8 @@ TEST(QtFilesPrivacy, EverythingTheServerWritesIsTheOwnersAlone) {
   Form1 f({serial, t1, t2, clock, files, desktop});
   StoreLock lock(app);
   ASSERT_EQ(lock.take(), StoreLock::Outcome::Taken);
-  renamed.clear();
-  watchRenames = true;
+  fileEvents.clear();
+  watchFiles = true;
   f.Form_Load();
   f.StoreReceivedMail(u"本文", u"<MEL=T120>C", u"RE9UAAgACDxCpYGlmUI8");
   ASSERT_TRUE(files.appendBytes(f.AppDir + u"\\calls.log", Bytes{'x', '\n'}));
@@ -169,23 +227,199 @@ TEST(QtFilesPrivacy, EverythingTheServerWritesIsTheOwnersAlone) {
   const Text userFolder = files.fallbackDirectory();
   ASSERT_FALSE(userFolder.empty());
   ASSERT_TRUE(SaveMailStore(files, userFolder + u"\\amp.dat", f.MailStore));
-  watchRenames = false;
+  // The login entry is the user's configuration: others may read it, never
+  // write it, and the folders made for it are the user's alone.
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath("config")));
+  ASSERT_TRUE(QtLoginStart().write(Bytes{'x'}));
+  qunsetenv("XDG_CONFIG_HOME");
+  watchFiles = false;
 
   const QString user = toQString(userFolder);
   const std::pair<QString, mode_t> expected[] = {
-      {app + "/amp.dat", 0660},     {app + "/brellin.ini", 0600},
-      {app + "/melody.mmd", 0600},  {app + "/Image.bmp", 0600},
-      {app + "/calls.log", 0600},   {app + "/ondrix-server.lock", 0600},
-      {user + "/amp.dat", 0600},    {user, 0700},
-      {dir.filePath("data"), 0700}, {dir.filePath("export.bmp"), 0666},
+      {app + "/amp.dat", 0660},
+      {app + "/brellin.ini", 0600},
+      {app + "/melody.mmd", 0600},
+      {app + "/Image.bmp", 0600},
+      {app + "/calls.log", 0600},
+      {app + "/ondrix-server.lock", 0600},
+      {user + "/amp.dat", 0600},
+      {user, 0700},
+      {dir.filePath("data"), 0700},
+      {dir.filePath("export.bmp"), 0666},
+      {dir.filePath("config"), 0700},
+      {dir.filePath("config/autostart"), 0700},
+      {dir.filePath("config/autostart/org.example.ondrix.server.desktop"), 0644},
   };
   for (const auto& [path, mode] : expected) {
     EXPECT_EQ(modeOf(path), mode) << qPrintable(path) << std::oct << " has mode " << modeOf(path);
   }
-  EXPECT_GE(renamed.size(), 6u);  // the store three times, settings, melody, image
-  for (const auto& [target, mode] : renamed) {
-    EXPECT_EQ(mode, modeOf(QFile::decodeName(target.c_str()))) << target;
+  std::size_t renames = 0;
+  for (const FileEvent& e : fileEvents) {
+    if (e.op != FileEvent::Op::Rename) continue;
+    ++renames;
+    EXPECT_EQ(e.mode, modeOf(QFile::decodeName(e.to.c_str()))) << e.to;
   }
+  EXPECT_GE(renames, 7u);  // the store three times, settings, melody, image, entry
+}
+
+std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// `path` as seen from `folder`: "amp.dat.XXXXXX" beside it, "../tmp/X" in a
+// sibling folder.
+std::string seenFrom(const std::string& folder, const std::string& path) {
+  std::string common = folder;
+  std::string up;
+  while (path.rfind(common + "/", 0) != 0) {
+    common = folderOf(common);
+    up += "../";
+  }
+  return up + path.substr(common.size() + 1);
+}
+
+// What became `target` (canonical; a last part "*" stands for any file that
+// was renamed into its folder), one journey for each file that took its
+// place: that file's writes and syncs, the rename, and what followed until
+// the next rename into the folder (syncs of the file, "sync folder" for one
+// of the folder). A file never renamed into place, as one only appended to,
+// has one journey: what was done to it. The name that took the place of a
+// "*" is shown as "*", and a temporary name made from the target's name as
+// that name and ".XXXXXX".
+std::vector<std::string> journeysInto(const std::string& target) {
+  const std::string folder = folderOf(target);
+  const bool anyName = nameOf(target) == "*";
+  const auto isTarget = [&](const std::string& path) {
+    return anyName ? folderOf(path) == folder : path == target;
+  };
+  const auto step = [](FileEvent::Op op) { return op == FileEvent::Op::Write ? "write" : "sync"; };
+  std::vector<std::string> journeys;
+  for (std::size_t r = 0; r < fileEvents.size(); ++r) {
+    const FileEvent& moved = fileEvents[r];
+    if (moved.op != FileEvent::Op::Rename || !isTarget(moved.to)) continue;
+    std::vector<std::string> steps;
+    for (std::size_t i = 0; i < r; ++i) {
+      if (fileEvents[i].op != FileEvent::Op::Rename && fileEvents[i].path == moved.path) {
+        steps.push_back(step(fileEvents[i].op));
+      }
+    }
+    const std::string name = nameOf(moved.to);
+    std::string source = seenFrom(folder, moved.path);
+    const std::string sourceName = nameOf(moved.path);
+    const std::string shownName = anyName ? "*" : name;
+    if (sourceName == name) {
+      source.replace(source.size() - name.size(), name.size(), shownName);
+    } else if (sourceName.size() == name.size() + 7 && sourceName.rfind(name + ".", 0) == 0) {
+      source.replace(source.size() - sourceName.size(), sourceName.size(), shownName + ".XXXXXX");
+    }
+    steps.push_back("rename from " + source);
+    for (std::size_t i = r + 1; i < fileEvents.size(); ++i) {
+      const FileEvent& later = fileEvents[i];
+      if (later.op == FileEvent::Op::Rename) {
+        if (folderOf(later.to) == folder || later.path == moved.to) break;
+      } else if (later.path == moved.to) {
+        steps.push_back(step(later.op));
+      } else if (later.path == folder) {
+        steps.push_back(std::string(step(later.op)) + " folder");
+      }
+    }
+    journeys.push_back({});
+    for (const std::string& s : steps) journeys.back() += (journeys.back().empty() ? "" : ", ") + s;
+  }
+  if (journeys.empty() && !anyName) {
+    std::string journey;
+    for (const FileEvent& e : fileEvents) {
+      if (e.op != FileEvent::Op::Rename && e.path == target) {
+        journey += (journey.empty() ? "" : ", ") + std::string(step(e.op));
+      }
+    }
+    if (!journey.empty()) journeys.push_back(journey);
+  }
+  return journeys;
+}
+
+// Each file on its way to the disk, as the server writes it: the store and
+// the settings are the only copies, so each is synced before it replaces the
+// old one; the working files can always be made again and are only renamed
+// into place; the journal's line is one write, whole or not at all.
+TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
+  struct Case {
+    const char* name;
+    std::function<void(Form1&)> act;
+    const char* file;  // under the program directory
+    const char* journey;
+  };
+  const auto storeMail = [](Form1& f) {
+    f.StoreReceivedMail(u"本文", u"<MEL=T120>C", u"RE9UAAgACDxCpYGlmUI8");
+  };
+  const auto unload = [](Form1& f) { f.Form_Unload(); };
+  const auto call = [](Form1& f) {
+    f.callRang();
+    f.callEnded();
+  };
+  const auto archiveMail = [](Form1& f) {
+    MaildirArchive archive;
+    f.archive = &archive;
+    f.StoreReceivedMail(u"本文", {}, {});
+    f.recordStored(RecordKind::Mail);
+    f.archivePending();
+    f.archive = nullptr;
+  };
+  const Case cases[] = {
+      {"archived mail", archiveMail, "Maildir/new/*",
+       "write, sync, rename from ../tmp/*, sync folder"},
+      {"store after a mail", storeMail, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
+      {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
+      {"settings at exit", unload, "brellin.ini", "write, sync, rename from brellin.ini.XXXXXX"},
+      {"working melody", storeMail, "melody.mmd", "write, rename from melody.mmd.XXXXXX"},
+      {"working image", storeMail, "Image.bmp", "write, rename from Image.bmp.XXXXXX"},
+      {"journal line", call, "calls.log", "write"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir dir;
+    QtFiles files{toText(dir.path())};
+    FakeSerialLine serial;
+    FakeTimer t1, t2;
+    FakeClock clock;
+    FakeDesktop desktop;
+    Form1 f({serial, t1, t2, clock, files, desktop});
+    f.Form_Load();
+    fileEvents.clear();
+    watchFiles = true;
+    c.act(f);
+    watchFiles = false;
+    const std::vector<std::string> journeys =
+        journeysInto(QFileInfo(dir.path()).canonicalFilePath().toStdString() + "/" + c.file);
+    ASSERT_FALSE(journeys.empty()) << c.file << " was not written";
+    for (const std::string& journey : journeys) EXPECT_EQ(journey, c.journey);
+  }
+}
+
+// Where the entry goes (the privacy test makes its folders), and what stands
+// in its way, which is left alone.
+TEST(QtLoginStartPlaces, EntryGoesWhereTheDesktopLooksAndNothingInTheWayIsTouched) {
+  QTemporaryDir dir;
+  for (const char* ignored : {"", "relative"}) {
+    qputenv("XDG_CONFIG_HOME", ignored);
+    EXPECT_EQ(QtLoginStart::entryPath(),
+              QDir::homePath() + "/.config/autostart/org.example.ondrix.server.desktop");
+  }
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+  QtLoginStart login;
+  Bytes content;
+  for (const bool folder : {true, false}) {
+    QDir(dir.path() + "/autostart").removeRecursively();
+    QFile::remove(dir.path() + "/autostart");
+    // A folder named as the entry, or a file named as the entry's folder.
+    ASSERT_TRUE(folder ? QDir().mkpath(QtLoginStart::entryPath())
+                       : QFile(dir.path() + "/autostart").open(QIODevice::WriteOnly));
+    const auto place = folder ? LoginEntryPlace::Folder : LoginEntryPlace::Free;
+    EXPECT_EQ(login.look(content), place);
+    EXPECT_FALSE(login.write(Bytes{'x'}));
+    EXPECT_EQ(login.remove(), !folder);
+    EXPECT_EQ(login.look(content), place);
+  }
+  qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(QtFilesDefault, UsesTheWritableExecutableDirectory) {

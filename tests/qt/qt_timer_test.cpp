@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Qt timer: ticks until its interval is 0, and a stop inside a tick.
 #include "qt/qt_timer.h"
 
 #include <gmock/gmock.h>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The settings, store and bitmap files on disk: their bytes, bitmaps through QImage.
 #include <gtest/gtest.h>
 
 #include <QFile>

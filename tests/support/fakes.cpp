@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The fakes of the platform interfaces, and how tests print texts.
 #include "fakes.h"
 
 #include <algorithm>

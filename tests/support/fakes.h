@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/login_start.h"
 #include "platform/serial_line.h"
 #include "platform/timer.h"
 
@@ -207,6 +208,31 @@ class FakeDesktop : public Desktop {
     std::optional<Text> a = dialogAnswers.front();
     dialogAnswers.pop_front();
     return a;
+  }
+};
+
+// The autostart folder in memory. Writes and removals are counted and fail
+// while told to; what stands there changes only when they succeed.
+class FakeLoginStart : public LoginStart {
+ public:
+  LoginEntryPlace look(Bytes& content) override {
+    content = entry;
+    return place;
+  }
+  Text programPath() override { return u"/usr/bin/ondrix-server"; }
+  bool write(const Bytes& bytes) override { return ++writes && writeSucceeds && put(bytes); }
+  bool remove() override { return ++removals && removeSucceeds && put({}); }
+
+  LoginEntryPlace place = LoginEntryPlace::Free;
+  Bytes entry;
+  bool writeSucceeds = true, removeSucceeds = true;
+  int writes = 0, removals = 0;
+
+ private:
+  bool put(const Bytes& bytes) {
+    place = bytes.empty() ? LoginEntryPlace::Free : LoginEntryPlace::Entry;
+    entry = bytes;
+    return true;
   }
 };
 
