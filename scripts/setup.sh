@@ -15,6 +15,7 @@ packages=(
   desktop-file-utils dpkg-dev
   dbus-daemon
   lintian devscripts appstream
+  python3
 )
 
 missing=()

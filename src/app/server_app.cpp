@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "qt/maildir_archive.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
 #include "qt/qt_files.h"
@@ -145,9 +146,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtClock clock;
   QtDesktop desktop(&files);
 
+  MaildirArchive archive;
   QtLoginStart loginStart;
 
   Form1 form({serial, timer1, timer2, clock, files, desktop});
+  form.archive = &archive;
   form.loginStart = &loginStart;
   Form1Window window(form);
   desktop.setOwner(&window);
@@ -177,6 +180,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  form.startArchive();
   if (lock.tookOverDeadHolder()) form.serverRestarted();
   // The mark is right from the start, not only once the menu has opened.
   form.loginStartShown();

@@ -25,6 +25,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
+  archivePending();
   callEnded(CallFault::Stopped);
   files_.setCurrentDirectory(AppDir);
   // Hang-up is deliberately not sent: closing the port drops the line.

@@ -13,8 +13,19 @@ void Form1::recordStored(RecordKind kind) {
   record.text = MailStore.MailText[1];
   record.melody = MailStore.MailMelody[1];
   record.image = MailStore.MailImage[1];
-  const Text message = archiveRecord(record);
-  announceRecord(record, message);
+  // The reply is still in the port's buffer: a delivery now, synced twice,
+  // would hold it back.
+  recordsToArchive.push_back(std::move(record));
+}
+
+void Form1::archivePending() {
+  while (!recordsToArchive.empty()) {
+    const StoredRecord record = std::move(recordsToArchive.front());
+    recordsToArchive.pop_front();
+    // A record the archive could not take is told all the same.
+    const Text message = archiveRecord(record);
+    announceRecord(record, message);
+  }
 }
 
 }  // namespace ondrix

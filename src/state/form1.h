@@ -29,6 +29,7 @@
 //   modem/record_announce.cpp     the notification and the new-mail hook
 //   console/login_start.cpp       the File menu's start at login
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "platform/clock.h"
@@ -213,6 +214,15 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void recordStored(RecordKind kind);
   Text archiveRecord(const StoredRecord& record);
   void announceRecord(const StoredRecord& record, const Text& messagePath);
+  // Records whose reply went out, archived and told at the next poll tick
+  // (the port writes only once the tick returns), oldest first; the window's
+  // close takes what is left.
+  std::deque<StoredRecord> recordsToArchive;
+  void archivePending();
+  bool archiveFailing = false;  // the operator has been told once
+  // After Form_Load: half-written messages of an earlier run removed, and
+  // a store without an archive yet archived into a new one, oldest first.
+  void startArchive();
   // A new-mail run has ended (from the runner, after the tick that started it).
   void hookEnded(const HookEnd& end);
   // Lines of hooks that ended during a call: the end-of-call notice would

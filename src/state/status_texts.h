@@ -50,6 +50,7 @@ inline constexpr TextView kModemAnswered = u"モデムが応答しました。�
 // Started without a person at the keys, the port could not be opened yet.
 inline constexpr TextView kPortAwaited = u"ポートを開けません。開けるまで再試行します";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
+inline constexpr TextView kArchiveNotWritten = u"メールの保管庫（Maildir）に書き込めません";
 // The File menu's start at login could not be switched.
 inline constexpr TextView kLoginStartNotSet = u"ログイン時の自動起動を設定できません";
 inline constexpr TextView kLoginStartFolderInWay =

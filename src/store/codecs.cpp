@@ -13,8 +13,14 @@ const Text kMelodyMark = u"<MEL=";
 
 }  // namespace
 
+Text melodyFileText(const Text& melody) { return melody + CRLF; }
+
+Bytes imageFileBytes(const Text& image) {
+  return bitmapFileFromTerminal(decodeBase64Tolerant(image));
+}
+
 bool SaveMelodyFile(Files& files, const Text& path, const Text& melody) {
-  return files.writeWorkingText(path, melody + CRLF);
+  return files.writeWorkingText(path, melodyFileText(melody));
 }
 
 bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
@@ -28,7 +34,7 @@ bool LoadMelodyFile(Files& files, const Text& path, Text& firstLine) {
 }
 
 bool SaveImageFile(Files& files, const Text& path, const Text& image) {
-  return files.writeWorkingBytes(path, bitmapFileFromTerminal(decodeBase64Tolerant(image)));
+  return files.writeWorkingBytes(path, imageFileBytes(image));
 }
 
 bool LoadImageFile(Files& files, const Text& path, Text& element) {

@@ -11,6 +11,11 @@ namespace ondrix {
 inline const Text kWorkingMelodyFile = u"\\melody.mmd";
 inline const Text kWorkingImageFile = u"\\Image.bmp";
 
+// The contents of the working files for a melody tag and for a bare image
+// text (Base64 of a terminal bitmap); the savers write exactly these.
+Text melodyFileText(const Text& melody);
+Bytes imageFileBytes(const Text& image);
+
 // The savers are false when the file could not be written.
 bool SaveMelodyFile(Files& files, const Text& path, const Text& melody);
 // True when the first line begins "<MEL="; `firstLine` gets the first line

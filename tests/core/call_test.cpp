@@ -5,6 +5,7 @@
 
 #include "atml_expect.h"
 #include "call_player.h"
+#include "fake_archive.h"
 #include "store/base64.h"
 #include "store/terminal_bitmap.h"
 
@@ -28,7 +29,9 @@ class Calls : public ::testing::Test {
  protected:
   Harness<> h;
   Form1& f = h.form;
+  FakeArchive archive;
   void SetUp() override {
+    f.archive = &archive;
     f.Form_Load();
     h.openLine();
     f.LineState = LineStateCode::Idle;
@@ -82,6 +85,8 @@ TEST_F(Calls, VoiceCallWithMessageFromRingToHangUp) {
                 emptySlots(99));
   EXPECT_EQ(f.Text3.text, u"03/04 09:05\r\n0123456789*12\r\nHELLO 42");
   EXPECT_EQ(f.Text3.caret, 0);
+  // The archive waits for the tick after the "*" has gone out.
+  EXPECT_TRUE(archive.messages.empty());
   playCall(h, {
                   {u"*", u"#"},
                   {u"#", u""},
@@ -92,6 +97,12 @@ TEST_F(Calls, VoiceCallWithMessageFromRingToHangUp) {
   EXPECT_EQ(f.LineState, LineStateCode::Idle);
   EXPECT_EQ(f.Text3.text, u"通話終了\r\nAメールプラスあり\r\n");
   EXPECT_EQ(h.fakes.timer2.interval(), 0);
+  ASSERT_EQ(archive.messages.size(), 1u);
+  EXPECT_NE(
+      archive.messages[0].find("\nFrom: 0123456789*12 <0123456789*12@caller.invalid>\nSubject: "
+                               "=?UTF-8?B?SEVMTE8gNDI=?=\nMessage-ID: <1765170000.M1P2Q1."
+                               "host@ondrix.invalid>\nX-Ondrix-Kind: voice\n"),
+      std::string::npos);
 }
 
 TEST_F(Calls, OrdinaryVoiceCallAndDialledConnectLeaveTheStoreAlone) {

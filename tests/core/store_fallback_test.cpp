@@ -3,6 +3,7 @@
 // store goes, and what the operator reads when the call ends.
 #include <gtest/gtest.h>
 
+#include "fake_archive.h"
 #include "form1_harness.h"
 
 namespace ondrix {
@@ -51,7 +52,12 @@ TEST(StoreFallback, MailGoesWhereItCanAndTheOperatorIsTold) {
     files.setFallbackDirectory(c.fallback);
     files.setReadOnly(kProgramDir, !c.programDirWritable);
     files.setReadOnly(kDataDir, !c.fallbackWritable);
+    FakeArchive archive;  // the Maildir goes where the store went
+    x.form.archive = &archive;
     callWithAMail(x);
+    x.form.recordStored(RecordKind::Mail);
+    x.form.archivePending();
+    EXPECT_EQ(archive.directories, std::vector<Text>{c.savedIn.empty() ? kProgramDir : c.savedIn});
 
     const Text ended = u"通信終了\r\nTAVIXメールあり\r\n";
     EXPECT_EQ(x.form.Text3.text, c.notice.empty() ? ended : ended + c.notice + u"\r\n");

@@ -276,6 +276,8 @@ TEST_P(ReadOnlyDirectory, KeepsTheMailAndSaysWhereItWent) {
   EXPECT_EQ(readFile(out / "text3"),
             "通信終了\nTAVIXメールあり\nメールの保存先：" + savedIn.string() + "\n");
   expectStore(savedIn / "amp.dat", true);
+  // The archive went with the store (the status box says nothing of it).
+  EXPECT_EQ(std::distance(fs::directory_iterator(savedIn / "Maildir" / "new"), {}), 1);
   // Written at exit where it belongs once the directory can be written again.
   expectStore(dir_ / "amp.dat", writableAgainAtExit);
 }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "fakes.h"
+#include "qt/maildir_archive.h"
 #include "qt/qt_login_start.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
@@ -355,7 +356,17 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
     f.callRang();
     f.callEnded();
   };
+  const auto archiveMail = [](Form1& f) {
+    MaildirArchive archive;
+    f.archive = &archive;
+    f.StoreReceivedMail(u"本文", {}, {});
+    f.recordStored(RecordKind::Mail);
+    f.archivePending();
+    f.archive = nullptr;
+  };
   const Case cases[] = {
+      {"archived mail", archiveMail, "Maildir/new/*",
+       "write, sync, rename from ../tmp/*, sync folder"},
       {"store after a mail", storeMail, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
       {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
       {"settings at exit", unload, "brellin.ini", "write, sync, rename from brellin.ini.XXXXXX"},

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Maildir delivery over POSIX calls: the modes, the syncs and the order of
+// the rename are what make a message safe, and Qt's file classes hide them.
+#include "qt/maildir_archive.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <ctime>
+
+#include "qt/qt_text.h"
+
+namespace ondrix {
+
+namespace {
+
+constexpr std::time_t kStaleSeconds = 36 * 60 * 60;
+
+QByteArray maildirOf(const Text& directory) {
+  return QFile::encodeName(QDir::fromNativeSeparators(toQString(directory)) +
+                           QStringLiteral("/Maildir"));
+}
+
+// A folder of the Maildir, made the owner's alone when missing.
+bool makeFolder(const QByteArray& path) {
+  if (::mkdir(path.constData(), 0700) == 0) return ::chmod(path.constData(), 0700) == 0;
+  struct stat st {};
+  return errno == EEXIST && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool syncFolder(const QByteArray& path) {
+  const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && synced;
+}
+
+// The host part of a unique name: "/" and ":" would break the name, so they
+// are written as octal escapes.
+QString hostPart() {
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
+    return QStringLiteral("localhost");
+  QString out;
+  for (const char* c = host; *c != '\0'; ++c) {
+    if (*c == '/') {
+      out += QStringLiteral("\\057");
+    } else if (*c == ':') {
+      out += QStringLiteral("\\072");
+    } else {
+      out += QLatin1Char(*c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Text MaildirArchive::uniqueName() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  ++deliveries_;
+  // Seconds, then the microseconds, the process and its count of
+  // deliveries, then the host.
+  return toText(QStringLiteral("%1.M%2P%3Q%4.%5")
+                    .arg(static_cast<qint64>(now.tv_sec))
+                    .arg(static_cast<qint64>(now.tv_nsec / 1000))
+                    .arg(static_cast<qint64>(::getpid()))
+                    .arg(static_cast<qulonglong>(deliveries_))
+                    .arg(hostPart()));
+}
+
+Text MaildirArchive::deliver(const Text& directory, const Text& name, const Bytes& message) {
+  const QByteArray maildir = maildirOf(directory);
+  const QByteArray tmp = maildir + "/tmp";
+  const QByteArray fresh = maildir + "/new";
+  if (!makeFolder(maildir) || !makeFolder(tmp) || !makeFolder(fresh) ||
+      !makeFolder(maildir + "/cur")) {
+    return {};
+  }
+  const QByteArray file = QFile::encodeName(toQString(name));
+  const QByteArray staged = tmp + '/' + file;
+  const QByteArray delivered = fresh + '/' + file;
+  const int fd = ::open(staged.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return {};
+  // The umask may have taken the owner's bits too.
+  bool ok =
+      ::fchmod(fd, 0600) == 0 && writeAll(fd, message.data(), message.size()) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(staged.constData(), delivered.constData()) == 0;
+  if (!ok) {
+    ::unlink(staged.constData());
+    return {};
+  }
+  if (!syncFolder(fresh)) return {};
+  return toText(QDir::toNativeSeparators(QFile::decodeName(delivered)));
+}
+
+bool MaildirArchive::exists(const Text& directory) {
+  struct stat st {};
+  return ::lstat(maildirOf(directory).constData(), &st) == 0;
+}
+
+void MaildirArchive::removeStaleTemporaries(const Text& directory) {
+  const QByteArray tmp = maildirOf(directory) + "/tmp";
+  DIR* dir = ::opendir(tmp.constData());
+  if (dir == nullptr) return;
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray path = tmp + '/' + entry->d_name;
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - st.st_mtime > kStaleSeconds) ::unlink(path.constData());
+  }
+  ::closedir(dir);
+}
+
+}  // namespace ondrix
