@@ -135,4 +135,38 @@ TEST_F(Unattended, StartedWithoutAPersonAndAgainAfterAKill) {
             "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
 }
 
+// Each record goes to the operator's new-mail program with the archived
+// message, its kind and the caller; its failure is one status line after
+// the call's end. The session bus points nowhere, and the calls go on.
+TEST_F(Unattended, NewMailHookRunsForEachRecord) {
+  writeFile(dir_ / "new-mail",
+            "#!/bin/sh\nprintf '%s|%s|%s|%s\\n' \"$1\" \"$2\" \"$3\" \"$(pwd)\" >> hook.log\n"
+            "cat \"$1\" >> forwarded\necho 'relay refused' >&2\nexit 75\n");
+  fs::permissions(dir_ / "new-mail", fs::perms::owner_all, fs::perm_options::replace);
+  startModem(1, {"--call", "voice", "--call", "terminal", "--report", report()});
+  const pid_t server = startServer(
+      "click StartBtn\nwaitfor 60000 Text3 TAVIXメールあり\n"
+      "waitfor 30000 Text3 new-mail\n" +
+          dumpText("Text3", "box") + "close\n",
+      {}, {"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"});
+  ASSERT_EQ(waitFor(server, 90000ms), 0);
+  EXPECT_TRUE(reported("terminal"));
+  stopModem();
+  EXPECT_EQ(readFile(report()), "voice passed\nterminal passed\n") << readFile(modemOutput());
+  EXPECT_EQ(shown("box"),
+            "通信終了\nTAVIXメールあり\nnew-mail が終了コード 75 で終わりました：relay refused\n");
+  const std::regex line(R"((.*)\|(mail|voice)\|([^|]*)\|(.*)\n)");
+  const std::string log = readFile(dir_ / "hook.log");
+  std::vector<std::string> runs;
+  for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) {
+    EXPECT_EQ((*it)[1].str().rfind((dir_ / "Maildir/new/").string(), 0), 0u) << (*it)[1];
+    EXPECT_EQ((*it)[4].str(), dir_.string());
+    runs.push_back((*it)[2].str() + " " + (*it)[3].str());
+  }
+  EXPECT_EQ(runs, (std::vector<std::string>{"voice 0123456789*12", "mail 0123456789"})) << log;
+  const std::string forwarded = readFile(dir_ / "forwarded");
+  ASSERT_NE(forwarded.find("X-Ondrix-Kind: mail"), std::string::npos) << forwarded;
+  EXPECT_LT(forwarded.find("X-Ondrix-Kind: voice"), forwarded.find("X-Ondrix-Kind: mail"));
+}
+
 }  // namespace
