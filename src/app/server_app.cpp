@@ -157,6 +157,8 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   desktop.setPictureBox(window.pictureBox());
   // Each record stored is told on the desktop and handed to the new-mail hook.
   QtNotifier notifier;
+  // A second after the start: the bus is no part of the first paint.
+  QTimer::singleShot(1000, &window, [&notifier] { notifier.connectToSessionBus(); });
   QtHookRunner hooks(files);
   form.notifier = &notifier;
   form.hookRunner = &hooks;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "qt/qt_files.h"
 #include "qt/qt_text.h"
 
 namespace ondrix {
@@ -31,17 +32,6 @@ bool makeFolder(const QByteArray& path) {
   if (::mkdir(path.constData(), 0700) == 0) return ::chmod(path.constData(), 0700) == 0;
   struct stat st {};
   return errno == EEXIST && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 bool syncFolder(const QByteArray& path) {
@@ -100,8 +90,8 @@ Text MaildirArchive::deliver(const Text& directory, const Text& name, const Byte
   const int fd = ::open(staged.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return {};
   // The umask may have taken the owner's bits too.
-  bool ok =
-      ::fchmod(fd, 0600) == 0 && writeAll(fd, message.data(), message.size()) && ::fsync(fd) == 0;
+  bool ok = ::fchmod(fd, 0600) == 0 && writeAllBytes(fd, message.data(), message.size()) &&
+            ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(staged.constData(), delivered.constData()) == 0;
   if (!ok) {

@@ -73,17 +73,6 @@ std::optional<QByteArray> readAll(const QString& native) {
   return data;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Replaces one of the server's own files: a temporary file beside the target
 // is written and renamed over it, so a failure at any point leaves the old
 // file as it was. The temporary file is made the owner's alone and given its
@@ -111,7 +100,7 @@ bool replacePrivately(const QString& native, const char* data, std::size_t size,
     [[maybe_unused]] const int kept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
   }
   bool ok = ::fchmod(fd, replacing ? (old.st_mode & 0770) : 0600) == 0 &&
-            writeAll(fd, data, size) && (!synced || ::fdatasync(fd) == 0);
+            writeAllBytes(fd, data, size) && (!synced || ::fdatasync(fd) == 0);
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temp.constData(), target.constData()) == 0;
   if (!ok) ::unlink(temp.constData());
@@ -131,6 +120,18 @@ bool replaceForOperator(const QString& native, const char* data, std::size_t siz
 }
 
 }  // namespace
+
+bool writeAllBytes(int fd, const void* data, std::size_t size) {
+  const char* next = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, next, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    next += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 // The server's own files are private; a file the operator chose is an export.
 bool QtFiles::replaceWith(const Text& path, const char* data, std::size_t size, bool synced) const {

@@ -58,4 +58,7 @@ class QtFiles : public Files {
   std::unique_ptr<StoreLock> fallbackLock_;
 };
 
+// Writes all of `data` to `fd`, through interrupted and partial writes.
+bool writeAllBytes(int fd, const void* data, std::size_t size);
+
 }  // namespace ondrix

@@ -19,9 +19,9 @@ constexpr auto kIconName = "ondrix-server";
 
 }  // namespace
 
-QtNotifier::QtNotifier() : QtNotifier(QDBusConnection::sessionBus()) {}
-
 QtNotifier::QtNotifier(const QDBusConnection& bus) : bus_(bus) {}
+
+void QtNotifier::connectToSessionBus() { bus_ = QDBusConnection::sessionBus(); }
 
 void QtNotifier::notify(const DesktopNotice& notice) {
   if (!bus_.isConnected()) return;

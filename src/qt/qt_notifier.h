@@ -9,13 +9,15 @@ namespace ondrix {
 
 class QtNotifier : public Notifier {
  public:
-  // The session bus, connected once here, at start rather than in a tick.
-  QtNotifier();
+  // Not connected until connectToSessionBus: the program connects once its
+  // window is up, so neither the first paint nor a tick waits for the bus.
+  QtNotifier() = default;
   explicit QtNotifier(const QDBusConnection& bus);
+  void connectToSessionBus();
   void notify(const DesktopNotice& notice) override;
 
  private:
-  QDBusConnection bus_;
+  QDBusConnection bus_{QString()};
 };
 
 }  // namespace ondrix
