@@ -182,7 +182,6 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
-  form.startArchive();
   if (lock.tookOverDeadHolder()) form.serverRestarted();
   // The mark is right from the start, not only once the menu has opened.
   form.loginStartShown();
@@ -197,6 +196,12 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   closeOnTerminate(window);
 #endif
 
+  // Once the loop runs: the archive's first start files every stored record,
+  // a few milliseconds each, which the window need not wait for.
+  QTimer::singleShot(0, &window, [&] {
+    form.startArchive();
+    window.refresh();
+  });
   if (options.startLine) {
     // Once the window is shown, as a click on 開始 would be.
     QTimer::singleShot(0, &window, [&] {
