@@ -25,6 +25,9 @@ struct HookCall {
   Text program;  // a program-directory name ("...\new-mail") or a native path
   std::vector<Text> arguments;
   Text workingDirectory;
+  // A file given to the program on its standard input (the archived message,
+  // so a mail client moving it from new/ changes nothing); empty: none.
+  Text standardInput;
 };
 
 struct HookEnd {
