@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QTimer>
 #include <cerrno>
 
 extern char** environ;
@@ -266,6 +267,10 @@ pid_t startDetached(const Launch& launch, int report) {
   if (program == 0) execute(launch, vectors, report);
   if (program < 0) tell(report, Report::NotStarted, errno);
   ::_exit(0);
+}
+
+void reapSoon(pid_t pid) {
+  if (::waitpid(pid, nullptr, WNOHANG) == 0) QTimer::singleShot(10, [pid] { reapSoon(pid); });
 }
 
 }  // namespace ondrix::child

@@ -75,4 +75,7 @@ pid_t startKept(const Launch& launch, int report);
 // once), or -1.
 pid_t startDetached(const Launch& launch, int report);
 
+// Reaps a child that ends by itself in a moment, from the event loop.
+void reapSoon(pid_t pid);
+
 }  // namespace ondrix::child
