@@ -66,7 +66,8 @@ struct Report {
 // SIGTERM (sent at the time limit, or by the kernel when the server ends)
 // kills the program's group and every process it adopted. The keeper ends,
 // closing `report`, once nothing of the program's is left. The program
-// leads a process group of its own. Returns the keeper's id, or -1.
+// leads a process group of its own. Returns the keeper's id, or -1. Call it
+// from the main thread: the kernel's signal follows the thread that forked.
 pid_t startKept(const Launch& launch, int report);
 
 // Starts the program in a session of its own, left to run after the
