@@ -48,7 +48,9 @@ void onTerminate(int) {
 // into the window's own close, so the store and the settings are written as
 // when the operator closes the window.
 void closeOnTerminate(QWidget& window) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  // Close-on-exec: nothing the server starts may end or stall it through the
+  // pair; non-blocking, so a burst of signals never stalls the handler.
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
   QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
     char c = 0;

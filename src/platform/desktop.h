@@ -38,7 +38,8 @@ class Desktop {
   // Starts the program `commandLine` names (the whole line when it is the
   // path of a program, else split into program and arguments as a desktop
   // does) with `argument` added whole as one more argument, in a normal
-  // window, without waiting. False when it could not be started.
+  // window, without waiting, not even for its start: false only when the
+  // line names nothing or no process can be made.
   virtual bool startProgram(const Text& commandLine, const Text& argument) = 0;
 
   // Loads the bitmap file into the main window's picture box Image1, which

@@ -11,14 +11,17 @@
 
 namespace ondrix {
 
-// A hook file and its folder as stat() sees them (links followed).
+// A hook file, and every folder on the way to it from the root (links
+// followed), as the runner found them.
 struct HookFileFacts {
   bool exists = false;      // a regular file
   bool executable = false;  // by this process
   std::uint32_t mode = 0;   // permission bits
-  bool ownedByUs = true;    // owned by the server's user
+  bool ownedByUs = true;    // owned by the server's user or root
+  // The folders' permission bits together; a sticky folder of root's
+  // adds none of its write bits, as no one else can swap its entries.
   std::uint32_t folderMode = 0;
-  bool folderOwnedByUs = true;
+  bool folderOwnedByUs = true;  // each the server's user's or root's
 };
 
 struct HookCall {

@@ -6,13 +6,13 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QImage>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
 
+#include "qt/child_start.h"
 #include "qt/form2_window.h"
 #include "qt/form_help_window.h"
 #include "qt/qt_files.h"
@@ -92,23 +92,40 @@ void QtDesktop::openHelp(const Text& path) {
 }
 
 bool QtDesktop::startProgram(const Text& commandLine, const Text& argument) {
-  // No shell. A line that is the path of a program is that program, blanks
-  // and all: the settings file keeps such a path whole between its quotes,
-  // while quotes of the line's own become ” when the file is saved.
-  QString program = toQString(commandLine);
-  QStringList arguments;
-  const QFileInfo whole(program);
-  if (!whole.isFile() || !whole.isExecutable()) {
-    // Split as a desktop splits a command line, ” grouping as the double
-    // quote it was saved for.
-    program.replace(QChar(0x201D), QLatin1Char('"'));
-    arguments = QProcess::splitCommand(program);
-    if (arguments.isEmpty()) return false;
-    program = arguments.takeFirst();
-  }
+  // No shell, and no look at the file system here: the child tries each
+  // way in turn, so a slow or hung file system never stalls the window.
+  const QString line = toQString(commandLine);
+  if (line.trimmed().isEmpty()) return false;
+  const auto encoded = [](const QString& s) { return QFile::encodeName(s).toStdString(); };
   // The melody file is one argument, whatever blanks it holds.
-  arguments << nativePath(argument);
-  return QProcess::startDetached(program, arguments);
+  const std::string file = encoded(nativePath(argument));
+  child::Launch launch;
+  // A line that is the path of a program is that program, blanks and all:
+  // the settings file keeps such a path whole between its quotes, while
+  // quotes of the line's own become ” when the file is saved.
+  launch.attempts.push_back({encoded(line), {encoded(line), file}});
+  // Else split as a desktop splits a command line, ” grouping as the double
+  // quote it was saved for, the program looked for as execvp would.
+  QString split = line;
+  split.replace(QChar(0x201D), QLatin1Char('"'));
+  std::vector<std::string> argv;
+  for (const QString& part : QProcess::splitCommand(split)) argv.push_back(encoded(part));
+  if (!argv.empty()) {
+    argv.push_back(file);
+    const QString program = QFile::decodeName(argv.front().c_str());
+    QStringList folders{QString()};
+    if (!program.contains(QLatin1Char('/'))) {
+      folders = QString::fromLocal8Bit(qgetenv("PATH")).split(QLatin1Char(':'));
+    }
+    for (const QString& folder : folders) {
+      const QString path = folder.isEmpty() ? program : folder + QLatin1Char('/') + program;
+      launch.attempts.push_back({encoded(path), argv});
+    }
+  }
+  const pid_t started = child::startDetached(launch, -1);
+  if (started < 0) return false;
+  child::reapSoon(started);
+  return true;
 }
 
 bool QtDesktop::showPicture(const Text& bitmapPath) {

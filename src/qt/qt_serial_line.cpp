@@ -25,7 +25,7 @@ namespace ondrix {
 class QtSerialLine::LineSettings {
  public:
   explicit LineSettings(const QString& path) {
-    fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     valid_ = fd_ >= 0 && ::tcgetattr(fd_, &saved_) == 0;
   }
   ~LineSettings() {
@@ -147,6 +147,10 @@ bool QtSerialLine::open() {
   const LineSettings saved(path);
   if (!serial_.open(QIODevice::ReadWrite)) return false;
   saved.restoreOn(static_cast<int>(serial_.handle()));
+#ifdef Q_OS_UNIX
+  // The port stays the server's alone, whatever the serial library's open did.
+  ::fcntl(static_cast<int>(serial_.handle()), F_SETFD, FD_CLOEXEC);
+#endif
   openedPort_ = port_;
   openedByEntry_ = byEntry;
   ++session_;

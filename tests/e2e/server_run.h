@@ -162,6 +162,12 @@ class ServerRun : public ::testing::Test {
     return spawn(argv, env);
   }
 
+  // The operator's new-mail program beside the store, only its owner's.
+  void putHook(const std::string& bytes) {
+    writeFile(dir_ / "new-mail", bytes);
+    fs::permissions(dir_ / "new-mail", fs::perms::owner_all, fs::perm_options::replace);
+  }
+
   fs::path log() const { return dir_ / "received.log"; }
   // Where the simulator puts each call's verdict, given as its --report.
   fs::path report() const { return dir_ / "report"; }

@@ -139,10 +139,9 @@ TEST_F(Unattended, StartedWithoutAPersonAndAgainAfterAKill) {
 // message, its kind and the caller; its failure is one status line after
 // the call's end. The session bus points nowhere, and the calls go on.
 TEST_F(Unattended, NewMailHookRunsForEachRecord) {
-  writeFile(dir_ / "new-mail",
-            "#!/bin/sh\nprintf '%s|%s|%s|%s\\n' \"$1\" \"$2\" \"$3\" \"$(pwd)\" >> hook.log\n"
-            "cat \"$1\" >> forwarded\necho 'relay refused' >&2\nexit 75\n");
-  fs::permissions(dir_ / "new-mail", fs::perms::owner_all, fs::perm_options::replace);
+  putHook(
+      "#!/bin/sh\nprintf '%s|%s|%s|%s\\n' \"$1\" \"$2\" \"$3\" \"$(pwd)\" >> hook.log\n"
+      "cat \"$1\" >> forwarded\necho 'relay refused' >&2\nexit 75\n");
   startModem(1, {"--call", "voice", "--call", "terminal", "--report", report()});
   const pid_t server = startServer(
       "click StartBtn\nwaitfor 60000 Text3 TAVIXメールあり\n"
@@ -167,6 +166,19 @@ TEST_F(Unattended, NewMailHookRunsForEachRecord) {
   const std::string forwarded = readFile(dir_ / "forwarded");
   ASSERT_NE(forwarded.find("X-Ondrix-Kind: mail"), std::string::npos) << forwarded;
   EXPECT_LT(forwarded.find("X-Ondrix-Kind: voice"), forwarded.find("X-Ondrix-Kind: mail"));
+}
+
+// A hook that writes to and reads from every descriptor it could have been
+// left finds none of the server's, and the next call is answered.
+TEST_F(Unattended, AHookFindsNoDescriptorOfTheServers) {
+  putHook(readFile(kBinDir / "ondrix-fd-probe"));
+  startModem(1, {"--call", "voice", "--call", "terminal", "--report", report()});
+  ASSERT_EQ(runServerFor("click StartBtn\nwaitfor 60000 Text3 TAVIXメールあり\nclose\n"), 0);
+  EXPECT_TRUE(reported("terminal"));
+  stopModem();
+  EXPECT_EQ(readFile(report()), "voice passed\nterminal passed\n") << readFile(modemOutput());
+  ASSERT_TRUE(fs::exists(dir_ / "open-descriptors"));
+  EXPECT_EQ(readFile(dir_ / "open-descriptors"), "");
 }
 
 }  // namespace
