@@ -105,6 +105,9 @@ StreamEcho StreamEcho::standardError() {
 void StreamEcho::echo(StatusPriority priority, TextView line) {
   if (gone_) return;
   std::string bytes = echoLine(priority, line, journal_);
+  // The box shows some lines again at once (a ring, then its caller known).
+  if (bytes == last_) return;
+  last_ = bytes;
   if (torn_) bytes.insert(0, "\n");
   write(bytes);
 }

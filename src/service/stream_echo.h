@@ -28,6 +28,7 @@ class StreamEcho : public StatusEcho {
   bool socket_ = false;
   bool gone_ = false;
   bool torn_ = false;  // a line went out only in part: the next one ends it
+  std::string last_;
 };
 
 // Whether JOURNAL_STREAM ("device:inode", decimal) names this file.

@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a server without a screen tells: its status lines on standard error
+// at the journal's priorities, never waiting on it, and the service
+// manager's datagrams.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "form1_harness.h"
+#include "service/service_notify.h"
+#include "service/stream_echo.h"
+#include "state/status_priority.h"
+
+namespace ondrix {
+namespace {
+
+using P = StatusPriority;
+
+TEST(StatusEcho, PriorityOfEachLine) {
+  const struct {
+    Text line;
+    std::optional<P> priority;
+  } rows[] = {
+      {u"待受けエラー", P::Fault},
+      {u"ポートが切断されました。再接続を試みます", P::Fault},
+      {u"モデムが応答しません。応答するまで再試行します", P::Fault},
+      {u"メールの保存先：/home/op/data", P::Warning},
+      {u"new-mail が終了コード 75 で終わりました：sendmail: cannot connect", P::Warning},
+      {u"MD-30が見つかりません", P::Warning},
+      {u"フォルダをロックできません（二重起動を防げません）", P::Warning},
+      {u"MD-30が見つかました", P::Info},
+      {u"データ着信あり", P::Info},
+      {u"ポートに再接続しました", P::Info},
+      // A person's keys, a caller, a record: the box only.
+      {u"Ｆ", std::nullopt},
+      {u"０　公衆", std::nullopt},
+      {u"0123456789", std::nullopt},
+      {u"12/06 07:45", std::nullopt},
+      {u"待受けエラーです", std::nullopt},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(statusPriority(row.line), row.priority) << toUtf8(row.line);
+}
+
+// The journal hears the server's own lines as the box shows them, without
+// the caller's number, the record or the menus.
+TEST(StatusEcho, WhatTheHandlersTell) {
+  Harness<> h;
+  h.form.Form_Load();
+  h.form.StartBtn_Click();
+  h.tick(u"OK\r\n");
+  h.tick(u"OK\r\n");
+  h.tick(u"RING:VOICE\r\nCALLING-ID=5\r\nCONNECTED-ID=9/HI\r\nCONNECT\r\nNO CARRIER\r\n");
+  h.form.FuncBtn_Click();
+  h.fakes.serial.vanish();
+  h.tick();
+  EXPECT_EQ(h.fakes.echo.lines,
+            (std::vector<Text>{u"<6>着信", u"<6>着信", u"<6>通話終了", u"<6>Aメールプラスあり",
+                               u"<3>ポートが切断されました。再接続を試みます"}));
+  EXPECT_TRUE(h.form.Text3.text.starts_with(u"Ｆ\r\n０　自局番号\r\n"));
+}
+
+TEST(StatusEcho, BytesOfALine) {
+  const Text long_line = u"a" + Text(1500, u'あ');
+  const struct {
+    P priority;
+    Text line;
+    bool journal;
+    std::string bytes;
+  } rows[] = {
+      {P::Fault, u"待受けエラー", true, "<3>待受けエラー\n"},
+      {P::Info, u"着信", true, "<6>着信\n"},
+      {P::Warning, u"着信", false, "着信\n"},
+      {P::Warning, u"a\r\nb\tc\x1b", true, "<4>a  b c \n"},
+      // Cut below a pipe's atomic write, on a character's boundary.
+      {P::Info, long_line, false, "a" + toUtf8(Text(682, u'あ')) + "\n"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(echoLine(row.priority, row.line, row.journal), row.bytes) << toUtf8(row.line);
+  }
+}
+
+TEST(StatusEcho, WhenStandardErrorIsTheJournal) {
+  const struct {
+    const char* variable;
+    bool journal;
+  } rows[] = {
+      {"64769:1234", true},   {"64769:1235", false}, {"1:1234", false}, {"64769:", false},
+      {"64769:1234x", false}, {"x:1234", false},     {"", false},       {nullptr, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(namesStream(row.variable, 64769, 1234), row.journal)
+        << (row.variable ? row.variable : "unset");
+  }
+}
+
+// A pipe nobody reads fills up: its lines are dropped, at once; once read
+// the lines come again; a reader gone or a closed descriptor ends nothing.
+TEST(StatusEcho, NeverWaitsOnStandardError) {
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
+  while (::write(pipe[1], "xxxxxxxxxxxxxxxx", 16) > 0) {
+  }
+  ::fcntl(pipe[1], F_SETFL, 0);  // a plain write would now block
+  StreamEcho echo(pipe[1], false);
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 1000; ++i) echo.echo(P::Fault, u"待受けエラー");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+  ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
+  char drained[4096];
+  while (::read(pipe[0], drained, sizeof drained) > 0) {
+  }
+  echo.echo(P::Info, u"着信");
+  echo.echo(P::Info, u"着信");  // a ring is shown twice, told once
+  EXPECT_EQ(::read(pipe[0], drained, sizeof drained), 7);
+  EXPECT_EQ(std::string(drained, 7), "着信\n");
+
+  ::close(pipe[0]);
+  echo.echo(P::Info, u"着信");  // SIGPIPE would end the test
+  ::close(pipe[1]);
+  echo.echo(P::Info, u"着信");
+  StreamEcho(pipe[1], true).echo(P::Info, u"着信");
+}
+
+// A datagram socket of the test's own stands for the service manager.
+struct Listener {
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  explicit Listener(const std::string& name, int type = SOCK_DGRAM) {
+    if (type != SOCK_DGRAM) {
+      ::close(fd);
+      fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    name.copy(address.sun_path, name.size());
+    if (name[0] == '@') address.sun_path[0] = '\0';
+    const auto size = offsetof(sockaddr_un, sun_path) + name.size() + (name[0] == '@' ? 0 : 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0) << name;
+    if (type == SOCK_STREAM) ::listen(fd, 1);
+  }
+  ~Listener() { ::close(fd); }
+  // The next datagram, or "" when none is waiting.
+  std::string next() const {
+    char buffer[512];
+    const auto n = ::recv(fd, buffer, sizeof buffer, 0);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  }
+};
+
+TEST(ServiceNotify, ReadinessConditionAndKeepAlive) {
+  const std::string tag = std::to_string(::getpid());
+  const std::string path = ::testing::TempDir() + "notify-" + tag;
+  for (const std::string& name : {"@ondrix-notify-" + tag, path}) {
+    Listener manager(name);
+    ServiceNotify notify(name, 1000);
+    notify.poll(LineCondition::Starting, 0);
+    EXPECT_EQ(manager.next(), "STATUS=回線を開始しています\nWATCHDOG=1\n") << name;
+    notify.ready(LineCondition::Waiting, 100);
+    EXPECT_EQ(manager.next(), "READY=1\nSTATUS=着信を待っています\n") << name;
+    notify.poll(LineCondition::Waiting, 999);
+    EXPECT_EQ(manager.next(), "") << name;
+    notify.poll(LineCondition::ModemSilent, 1000);
+    EXPECT_EQ(manager.next(), "STATUS=モデムが応答しません。再試行しています\nWATCHDOG=1\n")
+        << name;
+    ::unlink(path.c_str());
+  }
+}
+
+// Nothing there, a socket of another kind, no socket named: nothing is sent
+// and nothing waits.
+TEST(ServiceNotify, ASocketThatIsNotThere) {
+  const std::string stream = ::testing::TempDir() + "notify-stream-" + std::to_string(::getpid());
+  Listener listening(stream, SOCK_STREAM);
+  for (const std::string name : {"/nonexistent/notify", stream.c_str(), "relative", "@", ""}) {
+    ServiceNotify notify(name, 1000);
+    EXPECT_EQ(notify.enabled(), name.size() > 1 && name != "relative") << name;
+    notify.ready(LineCondition::Waiting, 0);
+    notify.poll(LineCondition::DataCall, 5000);
+  }
+  ::unlink(stream.c_str());
+}
+
+TEST(ServiceNotify, KeepAliveInterval) {
+  const std::string pid = std::to_string(::getpid());
+  const struct {
+    const char* usec;
+    const char* pid;
+    std::int64_t everyMs;
+  } rows[] = {
+      {"30000000", nullptr, 15000}, {"30000000", pid.c_str(), 15000}, {"30000000", "1", 10000},
+      {nullptr, nullptr, 10000},    {"3x", nullptr, 10000},           {"0", nullptr, 10000},
+      {"1000", nullptr, 1},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(pingInterval(row.usec, row.pid, ::getpid(), 10000), row.everyMs)
+        << (row.usec ? row.usec : "unset");
+  }
+}
+
+}  // namespace
+}  // namespace ondrix
