@@ -2,8 +2,11 @@
 // The server left alone on the simulated modem: a device that goes and
 // comes back, a hang-up the modem refuses, and the journal of the calls.
 // Nobody presses a key after the first 開始.
+#include <sys/stat.h>
+
 #include <regex>
 
+#include "notify_listener.h"
 #include "server_run.h"
 
 namespace {
@@ -167,6 +170,47 @@ TEST_F(Unattended, NewMailHookRunsForEachRecord) {
   const std::string forwarded = readFile(dir_ / "forwarded");
   ASSERT_NE(forwarded.find("X-Ondrix-Kind: mail"), std::string::npos) << forwarded;
   EXPECT_LT(forwarded.find("X-Ondrix-Kind: voice"), forwarded.find("X-Ondrix-Kind: mail"));
+}
+
+// Without a screen, under a service manager: it is told when the server is
+// ready, the line's condition and a keep-alive that stops while the event
+// loop hangs (a program the script waits for), so its watchdog would end
+// the server; standard error, the journal's stream, carries the fault.
+TEST_F(Unattended, TheServiceManagerAndTheJournalHearTheServer) {
+  const std::string socket = "@ondrix-e2e-" + std::to_string(::getpid());
+  NotifyListener manager(socket);
+  brokenPorts({1});
+  const fs::path err = dir_ / "stderr";
+  writeFile(err, "");
+  struct stat file {};
+  ::stat(err.c_str(), &file);
+  const pid_t server = startServer(
+      "waitfor 20000 Text3 ポートを開けません\nwait 1000\nrun /bin/sleep 3\nwait 1000\nclose\n", {},
+      {"NOTIFY_SOCKET=" + socket, "WATCHDOG_USEC=400000",
+       "JOURNAL_STREAM=" + std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino)},
+      {"--start"}, err);
+  std::string said;
+  std::vector<std::chrono::steady_clock::time_point> pings;
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] {
+    for (std::string d = manager.next(); !d.empty(); said += d, d = manager.next()) {
+      if (d.find("WATCHDOG=1") != std::string::npos)
+        pings.push_back(std::chrono::steady_clock::now());
+    }
+    return ::waitpid(server, &status, WNOHANG) == server;
+  }));
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(said.starts_with("READY=1\nSTATUS=ポートがありません。開けるまで待っています\n"))
+      << said;
+  std::size_t hang = 0;
+  for (std::size_t i = 1; i < pings.size(); ++i) {
+    if (pings[i] - pings[i - 1] > pings[hang + 1] - pings[hang]) hang = i - 1;
+  }
+  ASSERT_GT(pings.size(), hang + 2) << said;  // it went on after the hang
+  EXPECT_GT(pings[hang + 1] - pings[hang], 2500ms);
+  EXPECT_LT(pings[1] - pings[0], 1000ms);
+  EXPECT_THAT(readFile(err),
+              ::testing::HasSubstr("<3>ポートを開けません。開けるまで再試行します\n"));
 }
 
 }  // namespace
