@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "form1_harness.h"
+#include "core/text.h"
 #include "notify_listener.h"
 #include "service/service_notify.h"
 #include "service/stream_echo.h"
@@ -26,35 +26,17 @@ TEST(StatusEcho, PriorityOfEachLine) {
     Text line;
     std::optional<P> priority;
   } rows[] = {
-      {u"待受けエラー", P::Fault},
       {u"メールの保存先：/home/op/data", P::Warning},
       {u"new-mail が終了コード 75 で終わりました：sendmail: cannot connect", P::Warning},
       {u"MD-30が見つかりません", P::Warning},
-      // A person's keys, a record: the box only.
+      {u"MD-30が見つかました", P::Info},
+      // A person's keys, a caller, a record: the box only.
       {u"０　公衆", std::nullopt},
-      {u"12/06 07:45", std::nullopt},
+      {u"0123456789", std::nullopt},
       {u"待受けエラーです", std::nullopt},
   };
   for (const auto& row : rows)
     EXPECT_EQ(statusPriority(row.line), row.priority) << toUtf8(row.line);
-}
-
-// The journal hears the server's own lines as the box shows them, without
-// the caller's number, the record or the menus.
-TEST(StatusEcho, WhatTheHandlersTell) {
-  Harness<> h;
-  h.form.Form_Load();
-  h.form.StartBtn_Click();
-  h.tick(u"OK\r\n");
-  h.tick(u"OK\r\n");
-  h.tick(u"RING:VOICE\r\nCALLING-ID=5\r\nCONNECTED-ID=9/HI\r\nCONNECT\r\nNO CARRIER\r\n");
-  h.form.FuncBtn_Click();
-  h.fakes.serial.vanish();
-  h.tick();
-  EXPECT_EQ(h.fakes.echo.lines,
-            (std::vector<Text>{u"<6>着信", u"<6>着信", u"<6>通話終了", u"<6>Aメールプラスあり",
-                               u"<3>ポートが切断されました。再接続を試みます"}));
-  EXPECT_TRUE(h.form.Text3.text.starts_with(u"Ｆ\r\n０　自局番号\r\n"));
 }
 
 TEST(StatusEcho, BytesOfALine) {
@@ -114,23 +96,17 @@ TEST(StatusEcho, NeverWaitsOnStandardError) {
   StreamEcho(pipe[1], true).echo(P::Info, u"着信");
 }
 
-TEST(ServiceNotify, ReadinessConditionAndKeepAlive) {
-  const std::string tag = std::to_string(::getpid());
-  const std::string path = ::testing::TempDir() + "notify-" + tag;
-  for (const std::string& name : {"@ondrix-notify-" + tag, path}) {
-    NotifyListener manager(name);
-    ServiceNotify notify(name, 1000);
-    notify.poll(LineCondition::Starting, 0);
-    EXPECT_EQ(manager.next(), "STATUS=回線を開始しています\nWATCHDOG=1\n") << name;
-    notify.ready(LineCondition::Waiting, 100);
-    EXPECT_EQ(manager.next(), "READY=1\nSTATUS=着信を待っています\n") << name;
-    notify.poll(LineCondition::Waiting, 999);
-    EXPECT_EQ(manager.next(), "") << name;
-    notify.poll(LineCondition::ModemSilent, 1000);
-    EXPECT_EQ(manager.next(), "STATUS=モデムが応答しません。再試行しています\nWATCHDOG=1\n")
-        << name;
-    ::unlink(path.c_str());
-  }
+TEST(ServiceNotify, ReadinessChangesAndKeepAlive) {
+  const std::string path = ::testing::TempDir() + "notify-" + std::to_string(::getpid());
+  NotifyListener manager(path);
+  ServiceNotify notify(path, 1000);
+  notify.ready(LineCondition::Waiting, 0);
+  notify.poll(LineCondition::Waiting, 999);
+  notify.poll(LineCondition::ModemSilent, 1000);
+  EXPECT_EQ(manager.next(), "READY=1\nSTATUS=着信を待っています\nWATCHDOG=1\n");
+  EXPECT_EQ(manager.next(), "STATUS=モデムが応答しません。再試行しています\nWATCHDOG=1\n");
+  EXPECT_EQ(manager.next(), "");
+  ::unlink(path.c_str());
 }
 
 // Nothing there, a socket of another kind, no socket named: nothing is sent

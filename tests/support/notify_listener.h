@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A socket of the test's own in the service manager's place: a path, or "@"
-// and an abstract name.
+// A socket of the test's own in the service manager's place.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -23,7 +22,6 @@ struct NotifyListener {
     if (type == SOCK_STREAM) ::listen(fd, 1);
   }
   ~NotifyListener() { ::close(fd); }
-  // The next datagram, or "" when none is waiting.
   std::string next() const {
     char buffer[512];
     const auto n = ::recv(fd, buffer, sizeof buffer, 0);
