@@ -17,7 +17,6 @@
 #include "platform/login_start.h"
 #include "platform/notifier.h"
 #include "platform/serial_line.h"
-#include "platform/status_echo.h"
 #include "platform/timer.h"
 
 namespace ondrix {
@@ -243,15 +242,6 @@ class FakeNotifier : public Notifier {
  public:
   void notify(const DesktopNotice& notice) override { notices.push_back(notice); }
   std::vector<DesktopNotice> notices;
-};
-
-// Each status line echoed, with its priority in front ("<4>...").
-class FakeStatusEcho : public StatusEcho {
- public:
-  void echo(StatusPriority priority, TextView line) override {
-    lines.push_back(u"<" + Text(1, u'0' + static_cast<char16_t>(priority)) + u">" + Text(line));
-  }
-  std::vector<Text> lines;
 };
 
 // inspect() answers from `files` (absent otherwise); finishRun() reports an

@@ -13,9 +13,8 @@ struct FakePlatform {
   FakeClock clock;
   FakeFiles files;
   FakeDesktop desktop;
-  FakeStatusEcho echo;
 
-  Form1Platform platform() { return {serial, timer1, timer2, clock, files, desktop, &echo}; }
+  Form1Platform platform() { return {serial, timer1, timer2, clock, files, desktop}; }
 };
 
 // Owns the fakes and the form; the fakes are built first.
