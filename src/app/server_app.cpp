@@ -134,6 +134,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   const StoreLock::Outcome held = lock.take();
   if (held == StoreLock::Outcome::HeldByAnother) {
     lock.askHolderToShowItself();
+    ServiceNotify::fromEnvironment().readyToEnd();
     // Started without a person (a login entry, a service manager): the
     // running server goes on, and nobody is there to read a message box.
     if (options.startLine) return kFolderInUse;

@@ -76,6 +76,13 @@ void ServiceNotify::ready(LineCondition condition, std::int64_t nowMs) {
   send(condition, nowMs);
 }
 
+void ServiceNotify::readyToEnd() {
+  if (!enabled()) return;
+  const std::string message =
+      "READY=1\nSTATUS=" + toUtf8(u"別のサーバーがこのフォルダを使っています") + "\n";
+  sendDatagram(message);
+}
+
 void ServiceNotify::poll(LineCondition condition, std::int64_t nowMs) {
   if (enabled()) send(condition, nowMs);
 }
@@ -96,11 +103,11 @@ void ServiceNotify::send(LineCondition condition, std::int64_t nowMs) {
   if (readyDue_) message += "READY=1\n";
   if (tell || readyDue_) message += "STATUS=" + toUtf8(conditionText(condition)) + "\n";
   if (ping) message += "WATCHDOG=1\n";
-  const auto sent = ::sendto(fd_, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                             reinterpret_cast<const sockaddr*>(&address_), addressSize_);
   // A full queue: the next poll tries again. Nobody listening, or a socket
   // of another kind: the datagram is lost as if it had gone.
-  if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) return;
+  if (!sendDatagram(message) && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
+    return;
+  }
   readyDue_ = false;
   told_ = true;
   toldCondition_ = condition;
@@ -108,6 +115,11 @@ void ServiceNotify::send(LineCondition condition, std::int64_t nowMs) {
     pinged_ = true;
     lastPingMs_ = nowMs;
   }
+}
+
+bool ServiceNotify::sendDatagram(const std::string& message) const {
+  return ::sendto(fd_, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                  reinterpret_cast<const sockaddr*>(&address_), addressSize_) >= 0;
 }
 
 }  // namespace ondrix

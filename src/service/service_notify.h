@@ -31,6 +31,9 @@ class ServiceNotify {
   bool enabled() const { return fd_ >= 0; }
   // The window is up and the line started or awaited: READY=1 with the rest.
   void ready(LineCondition condition, std::int64_t nowMs);
+  // A start that ends at once because another server serves the folder: a
+  // manager waiting for readiness takes the quiet end as done, not failed.
+  void readyToEnd();
   // STATUS= when the condition changed, WATCHDOG=1 when one is due.
   void poll(LineCondition condition, std::int64_t nowMs);
   // The same, of the form's state, on the monotonic clock.
@@ -39,6 +42,7 @@ class ServiceNotify {
 
  private:
   void send(LineCondition condition, std::int64_t nowMs);
+  bool sendDatagram(const std::string& message) const;
 
   int fd_ = -1;
   sockaddr_un address_{};
