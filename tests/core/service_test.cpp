@@ -26,6 +26,7 @@ TEST(StatusEcho, PriorityOfEachLine) {
     Text line;
     std::optional<P> priority;
   } rows[] = {
+      {u"待受けエラー", P::Fault},
       {u"メールの保存先：/home/op/data", P::Warning},
       {u"new-mail が終了コード 75 で終わりました：sendmail: cannot connect", P::Warning},
       {u"MD-30が見つかりません", P::Warning},
@@ -40,7 +41,7 @@ TEST(StatusEcho, PriorityOfEachLine) {
 }
 
 TEST(StatusEcho, BytesOfALine) {
-  const Text long_line = u"a" + Text(1500, u'あ');
+  const Text longLine = u"a" + Text(1500, u'あ');
   const struct {
     P priority;
     Text line;
@@ -51,7 +52,7 @@ TEST(StatusEcho, BytesOfALine) {
       {P::Warning, u"着信", false, "着信\n"},
       {P::Warning, u"a\r\nb\tc\x1b", true, "<4>a  b c \n"},
       // Cut below a pipe's atomic write, on a character's boundary.
-      {P::Info, long_line, false, "a" + toUtf8(Text(682, u'あ')) + "\n"},
+      {P::Info, longLine, false, "a" + toUtf8(Text(682, u'あ')) + "\n"},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(echoLine(row.priority, row.line, row.journal), row.bytes) << toUtf8(row.line);
