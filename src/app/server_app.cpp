@@ -30,7 +30,10 @@
 #include "qt/qt_timer.h"
 #include "qt/qt_translations.h"
 #include "qt/store_lock.h"
+#include "service/service_notify.h"
+#include "service/stream_echo.h"
 #include "state/form1.h"
+#include "state/status_texts.h"
 
 namespace ondrix {
 
@@ -133,6 +136,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   const StoreLock::Outcome held = lock.take();
   if (held == StoreLock::Outcome::HeldByAnother) {
     lock.askHolderToShowItself();
+    ServiceNotify::fromEnvironment().readyToEnd();
     // Started without a person (a login entry, a service manager): the
     // running server goes on, and nobody is there to read a message box.
     if (options.startLine) return kFolderInUse;
@@ -151,7 +155,10 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   MaildirArchive archive;
   QtLoginStart loginStart;
 
-  Form1 form({serial, timer1, timer2, clock, files, desktop});
+  // Where nobody sees the window: the journal and the service manager.
+  StreamEcho echo = StreamEcho::standardError();
+  ServiceNotify service = ServiceNotify::fromEnvironment();
+  Form1 form({serial, timer1, timer2, clock, files, desktop, &echo});
   form.archive = &archive;
   form.loginStart = &loginStart;
   Form1Window window(form);
@@ -173,6 +180,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   timer1.setOnTick([&] {
     form.Timer1_Timer();
     window.refresh();
+    service.poll(form);
   });
   timer2.setOnTick([&] {
     form.Timer2_Timer();
@@ -188,7 +196,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // The mark is right from the start, not only once the menu has opened.
   form.loginStartShown();
   if (held == StoreLock::Outcome::Unavailable) {
-    form.appendStatusLine(u"フォルダをロックできません（二重起動を防げません）");
+    form.appendStatusLine(status::kFolderNotLocked);
   }
   window.refresh();
   window.show();
@@ -210,6 +218,16 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
       form.startUnattended();
       window.refresh();
     });
+  }
+  // After the start above: ready once the line is started or awaited. The
+  // keep-alive comes from the poll while the line runs, else from a slow timer.
+  QTimer keepAlive;
+  if (service.enabled()) {
+    QTimer::singleShot(0, &window, [&] { service.ready(form); });
+    QObject::connect(&keepAlive, &QTimer::timeout, [&] {
+      if (form.Timer1.interval() == 0) service.poll(form);
+    });
+    keepAlive.start(1000);
   }
   if (shown) shown(window);
 #ifdef Q_OS_UNIX

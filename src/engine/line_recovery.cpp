@@ -106,8 +106,13 @@ RecoveryAction nextRecoveryAction(LineWatch& w, const LineView& v) {
   w.quietTicks = v.input ? 0 : w.quietTicks + 1;
 
   if (w.bringUp != BringUp::None) {
-    // A ring, a call: the modem works.
-    if (v.line != LS::Idle) w.bringUp = BringUp::None;
+    // A ring, a call: the modem works, and a later failure starts the
+    // retries afresh, as after both commands were answered.
+    if (v.line != LS::Idle) {
+      w.bringUp = BringUp::None;
+      w.retryWait = 0;
+      w.retryTold = false;
+    }
     if (w.bringUp == BringUp::Failed && v.pending == PC::NoPending &&
         ++w.retryTicks >= w.retryWait) {
       w.retryTicks = 0;

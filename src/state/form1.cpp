@@ -2,6 +2,8 @@
 // Form1 built on its platform, and the status box operations.
 #include "state/form1.h"
 
+#include "state/status_priority.h"
+
 namespace ondrix {
 
 Form1::Form1(const Form1Platform& platform)
@@ -10,19 +12,32 @@ Form1::Form1(const Form1Platform& platform)
       Timer2(platform.timer2),
       clock_(platform.clock),
       files_(platform.files),
-      desktop_(platform.desktop) {
+      desktop_(platform.desktop),
+      echo_(platform.echo) {
   // The escape guard fires once per arming and is disarmed by its handler.
   Timer2.setInterval(0);
   Timer1.setInterval(0);
 }
 
+namespace {
+
+// Where nobody sees the window, the journal hears the server's own lines.
+void echoStatusLine(StatusEcho* echo, TextView line) {
+  if (echo == nullptr) return;
+  if (const auto priority = statusPriority(line)) echo->echo(*priority, line);
+}
+
+}  // namespace
+
 void Form1::showStatusLine(TextView line) {
+  echoStatusLine(echo_, line);
   Text3.text.assign(line);
   Text3.text += CRLF;
   statusCaretToEnd();
 }
 
 void Form1::appendStatusLine(TextView line) {
+  echoStatusLine(echo_, line);
   Text3.text += line;
   Text3.text += CRLF;
   statusCaretToEnd();

@@ -36,6 +36,7 @@
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/serial_line.h"
+#include "platform/status_echo.h"
 #include "platform/timer.h"
 #include "state/call_record.h"
 #include "state/connection_state.h"
@@ -59,6 +60,7 @@ struct Form1Platform {
   Clock& clock;
   Files& files;
   Desktop& desktop;
+  StatusEcho* echo = nullptr;  // the status lines beyond the box; null: none
 };
 
 inline constexpr int kPollIntervalMs = 100;
@@ -249,6 +251,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   Clock& clock_;
   Files& files_;
   Desktop& desktop_;
+  StatusEcho* const echo_;
 
  private:
   // Takes the next complete result line of RxBuffer from `consumed` on and

@@ -49,6 +49,8 @@ inline constexpr TextView kModemRetrying = u"モデムが応答しません。�
 inline constexpr TextView kModemAnswered = u"モデムが応答しました。着信を待ちます";
 // Started without a person at the keys, the port could not be opened yet.
 inline constexpr TextView kPortAwaited = u"ポートを開けません。開けるまで再試行します";
+// The folder's lock could not be taken: a second server is not kept out.
+inline constexpr TextView kFolderNotLocked = u"フォルダをロックできません（二重起動を防げません）";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
 inline constexpr TextView kArchiveNotWritten = u"メールの保管庫（Maildir）に書き込めません";
 // The File menu's start at login could not be switched.

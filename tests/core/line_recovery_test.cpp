@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "form1_harness.h"
+#include "service/line_condition.h"
 
 namespace ondrix {
 namespace {
@@ -106,6 +107,8 @@ TEST(LineRecovery, StopEndsTheRetryingAndStartShowsThePortError) {
 // failure at first and twice as long each time up to a minute, until the
 // modem answers both commands; the operator's own 開始 is not. (A retry
 // starts inside a tick, so its countdown ends a tick sooner than the first.)
+// Once the modem has answered, the next failure waits the first wait again.
+// The condition the service manager is told follows the retries.
 TEST(LineRecovery, StartsOfItsOwnAreTriedUntilTheModemAnswers) {
   struct Row {
     const char* name;
@@ -114,19 +117,24 @@ TEST(LineRecovery, StartsOfItsOwnAreTriedUntilTheModemAnswers) {
     const char16_t* refusal;  // the reply to the start until answersFrom
     const char16_t* setupRefusal;
     int answersFrom;
-    int stopAt;  // the operator presses 停止; 0: never
+    int stopAt;     // the operator presses 停止; 0: never
+    int restartAt;  // the modem falls silent for good, the server restarts the line
     std::vector<int> starts;
+    std::vector<LineCondition> conditions;  // each as it began
   };
+  using C = LineCondition;
   const char16_t* ok = u"OK\r\n";
   // clang-format off
   const Row rows[] = {
-      {"silent modem", true, 0, u"", ok, 1000, 0, {0, 120, 339, 758, 1377}},
-      {"start refused", true, 0, u"ERROR\r\n", ok, 1000, 0, {0, 101, 302, 703, 1304}},
-      {"set-up refused", true, 0, ok, u"ERROR\r\n", 1000, 0, {0, 102, 304, 706, 1308}},
-      {"set-up unanswered", true, 0, ok, u"", 300, 0, {0, 106, 312}},
-      {"operator's start", false, 0, u"", ok, 1000, 0, {0}},
-      {"stopped while retrying", true, 0, u"", ok, 1000, 500, {0, 120, 339}},
-      {"port opened later", true, 50, ok, ok, 0, 0, {60}},
+      {"silent modem", true, 0, u"", ok, 1000, 0, 0, {0, 120, 339, 758, 1377}, {C::Starting, C::ModemSilent, C::Waiting}},
+      {"start refused", true, 0, u"ERROR\r\n", ok, 1000, 0, 0, {0, 101, 302, 703, 1304}, {C::Starting, C::ModemSilent, C::Waiting}},
+      {"set-up refused", true, 0, ok, u"ERROR\r\n", 1000, 0, 0, {0, 102, 304, 706, 1308}, {C::Starting, C::ModemSilent, C::Waiting}},
+      {"set-up unanswered", true, 0, ok, u"", 300, 0, 0, {0, 106, 312}, {C::Starting, C::ModemSilent, C::Waiting}},
+      {"operator's start", false, 0, u"", ok, 1000, 0, 0, {0}, {C::Starting, C::Waiting}},
+      {"stopped while retrying", true, 0, u"", ok, 1000, 500, 0, {0, 120, 339}, {C::Starting, C::ModemSilent, C::Stopped}},
+      {"port opened later", true, 50, ok, ok, 0, 0, 0, {60}, {C::PortMissing, C::Starting, C::Waiting}},
+      {"silent again after answering", true, 0, u"", ok, 700, 0, 1000, {0, 120, 339, 758, 1000, 1119, 1338, 1757, 2376, 2995},
+       {C::Starting, C::ModemSilent, C::Waiting, C::Starting, C::ModemSilent}},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -142,18 +150,24 @@ TEST(LineRecovery, StartsOfItsOwnAreTriedUntilTheModemAnswers) {
     const Text start = f.StartCommand + CR;
     const Text setup = f.SetupCommand + CR;
     std::vector<int> starts;
+    std::vector<LineCondition> conditions;
     Text reply;
     std::size_t seen = 0;
     for (int tick = 0; tick <= 3000; ++tick) {
       if (tick > 0) {
         if (tick == row.portFrom) h.fakes.serial.setAvailablePorts({1});
         if (tick == row.stopAt) f.StopBtn_Click();
+        if (tick == row.restartAt) f.startLineItself();
         h.tick(reply);
+      }
+      if (conditions.empty() || conditions.back() != lineCondition(f)) {
+        conditions.push_back(lineCondition(f));
       }
       reply.clear();
       const auto& writes = h.fakes.serial.writes();
       for (; seen < writes.size(); ++seen) {
-        const bool answers = tick >= row.answersFrom;
+        const bool answers =
+            tick >= row.answersFrom && (row.restartAt == 0 || tick < row.restartAt);
         if (writes[seen] == start) {
           starts.push_back(tick);
           reply = answers ? ok : row.refusal;
@@ -163,11 +177,24 @@ TEST(LineRecovery, StartsOfItsOwnAreTriedUntilTheModemAnswers) {
       }
     }
     EXPECT_EQ(starts, row.starts) << row.name;
+    EXPECT_EQ(conditions, row.conditions) << row.name;
     EXPECT_TRUE(h.fakes.desktop.messages.empty()) << row.name;
-    const bool retried = row.byItself && row.starts.size() > 1 && row.stopAt == 0;
+    const bool retried =
+        row.byItself && row.starts.size() > 1 && row.stopAt == 0 && row.restartAt == 0;
     EXPECT_EQ(f.Text3.text.ends_with(u"モデムが応答しました。着信を待ちます\r\n"), retried)
         << row.name << ": " << toUtf8(f.Text3.text);
   }
+}
+
+// A ring shows the modem works: its next failure waits the first wait again.
+TEST(LineRecovery, ARingStartsTheRetriesAfresh) {
+  LineWatch w;
+  w.bringUp = BringUp::Failed;
+  w.retryWait = kRetryLongestTicks;
+  nextRecoveryAction(w, {LS::RingingVoice, PC::NoPending, 0, true});
+  w.bringUp = BringUp::StartSent;
+  bringUpReply(w, LineEventCode::ReplyTimeout);
+  EXPECT_EQ(w.retryWait, kRetryFirstTicks);
 }
 
 TEST(LineRecovery, RefusedHangUpDropsDtrWhereTheDeviceHasIt) {

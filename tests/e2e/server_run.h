@@ -150,16 +150,18 @@ class ServerRun : public ::testing::Test {
 
   // Starts the server with the automation script and returns at once.
   // `prefix` runs it through another program (a change of user); `env` adds
-  // to its environment; `args` are the server's own.
+  // to its environment; `args` are the server's own; `output` takes its
+  // standard output and error.
   pid_t startServer(const std::string& script, const std::vector<std::string>& prefix = {},
-                    std::vector<std::string> env = {}, const std::vector<std::string>& args = {}) {
+                    std::vector<std::string> env = {}, const std::vector<std::string>& args = {},
+                    const fs::path& output = {}) {
     writeFile(dir_ / "script", script);
     std::vector<std::string> argv = prefix;
     argv.push_back((dir_ / "ondrix-server").string());
     argv.insert(argv.end(), args.begin(), args.end());
     env.insert(env.end(),
                {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
-    return spawn(argv, env);
+    return spawn(argv, env, output);
   }
 
   // The operator's new-mail program beside the store, only its owner's.

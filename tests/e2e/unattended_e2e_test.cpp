@@ -2,8 +2,11 @@
 // The server left alone on the simulated modem: a device that goes and
 // comes back, a hang-up the modem refuses, and the journal of the calls.
 // Nobody presses a key after the first 開始.
+#include <sys/stat.h>
+
 #include <regex>
 
+#include "notify_listener.h"
 #include "server_run.h"
 
 namespace {
@@ -179,6 +182,46 @@ TEST_F(Unattended, AHookFindsNoDescriptorOfTheServers) {
   EXPECT_EQ(readFile(report()), "voice passed\nterminal passed\n") << readFile(modemOutput());
   ASSERT_TRUE(fs::exists(dir_ / "open-descriptors"));
   EXPECT_EQ(readFile(dir_ / "open-descriptors"), "");
+}
+
+// Without a screen, under a service manager: it is told when the server is
+// ready, the line's condition and a keep-alive that stops while the event
+// loop hangs (a program the script waits for), so its watchdog would end
+// the server; standard error, the journal's stream, carries the fault.
+TEST_F(Unattended, TheServiceManagerAndTheJournalHearTheServer) {
+  const std::string socket = "@ondrix-e2e-" + std::to_string(::getpid());
+  NotifyListener manager(socket);
+  brokenPorts({1});
+  const fs::path err = dir_ / "stderr";
+  writeFile(err, "");
+  struct stat file {};
+  ::stat(err.c_str(), &file);
+  const pid_t server = startServer(
+      "waitfor 20000 Text3 ポートを開けません\nwait 1000\nrun /bin/sleep 3\nwait 1000\nclose\n", {},
+      {"NOTIFY_SOCKET=" + socket, "WATCHDOG_USEC=400000",
+       "JOURNAL_STREAM=" + std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino)},
+      {"--start"}, err);
+  std::string said;
+  std::vector<std::chrono::steady_clock::time_point> pings;
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] {
+    for (std::string d = manager.next(); !d.empty(); said += d, d = manager.next()) {
+      if (d.find("WATCHDOG=1") != std::string::npos)
+        pings.push_back(std::chrono::steady_clock::now());
+    }
+    return ::waitpid(server, &status, WNOHANG) == server;
+  }));
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(said.starts_with("READY=1\nSTATUS=ポートがありません。開けるまで待っています\n"))
+      << said;
+  std::chrono::steady_clock::duration longest{};
+  for (std::size_t i = 1; i < pings.size(); ++i)
+    longest = std::max(longest, pings[i] - pings[i - 1]);
+  EXPECT_GT(longest, 2500ms);  // none while the loop hangs
+  ASSERT_GT(pings.size(), 2u);
+  EXPECT_LT(pings.back() - pings[pings.size() - 2], 1000ms);  // and again after
+  EXPECT_THAT(readFile(err),
+              ::testing::HasSubstr("<3>ポートを開けません。開けるまで再試行します\n"));
 }
 
 }  // namespace
