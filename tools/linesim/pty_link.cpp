@@ -111,6 +111,8 @@ bool PtyLink::link(const std::string& dir, int port, std::string& error) {
     }
     ::unlink(link.c_str());
   }
+  // The new name of a link being moved when an earlier simulator ended.
+  ::unlink((link + ".next").c_str());
   if (::symlink(slavePath_.c_str(), link.c_str()) != 0) {
     error = startFailure(StartFailure::Link, link + " to " + slavePath_, errno);
     return false;
@@ -168,7 +170,8 @@ bool PtyLink::followLastClose(std::string& leftOver) {
   for (ssize_t n; watch_ >= 0 && (n = ::read(watch_, buf, sizeof buf)) > 0;) {
     for (ssize_t at = 0; at < n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buf + at);
-      if (event->mask & IN_OPEN) used_ = true;
+      // Events lost to a full queue may have held an open.
+      if (event->mask & (IN_OPEN | IN_Q_OVERFLOW)) used_ = true;
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }
   }
