@@ -37,7 +37,7 @@ class PtyLink {
   // the port has closed it (killed or not), what they left behind goes with
   // it (the exclusive mode a killed server set, bytes nobody read, the line
   // settings), so the next opener, whatever its account, gets a port as if
-  // never opened. Called when `watchFd` or the master wakes the caller; true
+  // never opened. Cheap enough for every turn of the caller's loop; true
   // when that close happened, with what the last user wrote and nobody read
   // yet in `leftOver`. The pseudo-terminal behind the link is then a new one.
   bool followLastClose(std::string& leftOver);
