@@ -46,9 +46,10 @@ if ((EUID == 0)); then
       --shell /usr/sbin/nologin ondrix-soak
   as_user=(setpriv --reuid="$(id -u ondrix-soak)" --regid="$(id -g ondrix-soak)" --clear-groups --)
 fi
-mkdir "$root/home"
-as_user+=(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_RUNTIME_DIR
-  -u DBUS_SESSION_BUS_ADDRESS HOME="$root/home")
+# Whatever the account writes stays in the run's folder.
+mkdir "$root/home" && mkdir -m 700 "$root/runtime"
+as_user+=(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u DBUS_SESSION_BUS_ADDRESS
+  HOME="$root/home" XDG_RUNTIME_DIR="$root/runtime")
 # The forward: notes the Message-ID and the sender of each message handed
 # over, from its file or, once that is gone, from its standard input.
 cat >"$work/new-mail" <<HOOK
