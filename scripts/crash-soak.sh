@@ -51,10 +51,10 @@ mkdir "$root/home" && mkdir -m 700 "$root/runtime"
 as_user+=(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u DBUS_SESSION_BUS_ADDRESS
   HOME="$root/home" XDG_RUNTIME_DIR="$root/runtime")
 # The forward: notes the Message-ID and the sender of each message handed
-# over, from its file or, once that is gone, from its standard input.
+# over, from its standard input or, where that is empty, from its file.
 cat >"$work/new-mail" <<HOOK
 #!/bin/sh
-{ cat "\$1" 2>/dev/null || cat; } | sed -n '/^\$/q; s/^Message-I[Dd]: *//p; s/^From: *//p' |
+{ cat; cat "\$1" 2>/dev/null; } | sed -n '/^\$/q; s/^Message-I[Dd]: *//p; s/^From: *//p' |
   paste -sd ' ' >>"$root/hooks"
 HOOK
 chmod 700 "$work/new-mail"
