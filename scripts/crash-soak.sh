@@ -5,14 +5,20 @@
 # (Restart=on-failure; 1 s between tries here instead of the unit's 5 s, to
 # keep the run short). Each round plays a call of the soak's mix and kills the
 # server with SIGKILL at a random moment: during the call, right when a
-# record is being stored, or between calls.
+# record is being stored, or between calls. The server and the simulator run
+# as an ordinary account: as root, the account ondrix-soak (made if missing);
+# otherwise the caller's own. A `new-mail` hook beside the store notes each
+# message it is handed.
 #   scripts/crash-soak.sh [N]
 # Prints the kills; the calls played; the mails and voice messages the
 # terminal was answered for against those in amp.dat at the end (every one
 # newer than the oldest record the 100 slots hold must be there); stores
 # found unreadable or torn after a kill; the seconds from each restart to the
-# start command (median and worst); the calls answered after a restart; and
-# the times the line needed a person. Not part of the test command.
+# start command (median and worst); the calls answered after a restart; the
+# records of amp.dat missing from the archive (the Maildir) once the last
+# server has run, the records archived more than once, the records whose hook
+# never ran; and the times the line needed a person. Not part of the test
+# command.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-200}
@@ -31,6 +37,28 @@ cp "$bin/ondrix-server" "$work/ondrix-server"
 # Copies, so a build during the run changes nothing under it.
 cp "$bin/ondrix-linesim" "$root/ondrix-linesim"
 sim_bin="$root/ondrix-linesim"
+# The account: root passes a port's exclusive mode and any file's mode, so a
+# soak as root cannot meet what an operator's account meets.
+as_user=()
+if ((EUID == 0)); then
+  id ondrix-soak >/dev/null 2>&1 ||
+    useradd --system --user-group --no-create-home --home-dir /nonexistent \
+      --shell /usr/sbin/nologin ondrix-soak
+  as_user=(setpriv --reuid="$(id -u ondrix-soak)" --regid="$(id -g ondrix-soak)" --clear-groups --)
+fi
+# Whatever the account writes stays in the run's folder.
+mkdir "$root/home" && mkdir -m 700 "$root/runtime"
+as_user+=(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u DBUS_SESSION_BUS_ADDRESS
+  HOME="$root/home" XDG_RUNTIME_DIR="$root/runtime")
+# The forward: notes the Message-ID and the sender of each message handed
+# over, from its standard input or, where that is empty, from its file.
+cat >"$work/new-mail" <<HOOK
+#!/bin/sh
+{ cat; cat "\$1" 2>/dev/null; } | sed -n '/^\$/q; s/^Message-I[Dd]: *//p; s/^From: *//p' |
+  paste -sd ' ' >>"$root/hooks"
+HOOK
+chmod 700 "$work/new-mail"
+if ((EUID == 0)); then chown -R ondrix-soak: "$root"; fi
 sim= xvfb= loop=
 finish() {
   touch "$root/stop"
@@ -46,7 +74,7 @@ trap finish EXIT
 display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$root/xvfb.out" 2>&1 &
 xvfb=$!
-"$sim_bin" --dir "$work" --port 1 --log "$root/received" >"$root/linesim.out" 2>&1 &
+"${as_user[@]}" "$sim_bin" --dir "$work" --port 1 --log "$root/received" >"$root/linesim.out" 2>&1 &
 sim=$!
 for _ in $(seq 100); do
   [[ -L "$work/COM1" ]] && break
@@ -58,7 +86,8 @@ done
   while [[ ! -e "$root/stop" ]]; do
     date +%s.%N >>"$root/starts"
     rc=0
-    (cd "$work" && DISPLAY=$display exec "$work/ondrix-server" --start) >>"$root/server.out" 2>&1 || rc=$?
+    (cd "$work" && DISPLAY=$display exec "${as_user[@]}" "$work/ondrix-server" --start) \
+      >>"$root/server.out" 2>&1 || rc=$?
     [[ $rc -eq 0 ]] && break
     sleep 1
   done
@@ -155,6 +184,17 @@ for ((i = 0; i < rounds; i++)); do
   if ((i % 20 == 19)); then echo "crash-soak: $((i + 1)) rounds, $kills kills"; fi
 done
 
+# The last server is left to archive and forward what the kills left
+# undone: until the Maildir and the hooks' notes have not changed for 3 s
+# (at most a minute).
+progress() { find "$work/Maildir" -type f 2>/dev/null | wc -l; wc -l <"$root/hooks" 2>/dev/null; }
+last='' still=0
+for _ in $(seq 120); do
+  now=$(progress | paste -sd ' ')
+  if [[ $now == "$last" ]]; then still=$((still + 1)); else still=0 last=$now; fi
+  ((still >= 6)) && break
+  sleep 0.5
+done
 touch "$root/stop"
 pid=$(server_pid)
 [[ -n $pid ]] && kill -TERM "$pid"
@@ -179,6 +219,24 @@ for a in "${acked[@]}"; do
     lost=$((lost + 1))
   fi
 done
+# The callers' ids in the archive's messages (one a message) and in the
+# hooks' notes (one a run): the address "<id*sub@caller.invalid>".
+caller_ids() { grep -ao '<[^<>@]*@caller\.invalid>' | sed 's/^<//; s/[*@].*//'; }
+declare -A archived=() hooked=()
+messages=0 runs=0
+while read -r a; do archived[$a]=$((${archived[$a]:-0} + 1)) messages=$((messages + 1)); done < <(
+  find "$work/Maildir/new" "$work/Maildir/cur" -type f -exec grep -m1 -ah '@caller\.invalid>' {} + 2>/dev/null |
+    caller_ids)
+touch "$root/hooks"
+while read -r a; do hooked[$a]=$((${hooked[$a]:-0} + 1)) runs=$((runs + 1)); done < <(
+  caller_ids <"$root/hooks")
+unarchived=() twice=() unhooked=() hooked_twice=0
+for h in "${held[@]}"; do
+  [[ -z ${archived[$h]:-} ]] && unarchived+=("$h")
+  [[ -z ${hooked[$h]:-} ]] && unhooked+=("$h")
+done
+for a in "${!archived[@]}"; do ((archived[$a] > 1)) && twice+=("$a"); done
+for a in "${!hooked[@]}"; do ((hooked[$a] > 1)) && hooked_twice=$((hooked_twice + 1)); done
 sorted=$(printf '%s\n' "${restarts[@]}" | sort -n)
 median=$(awk '{ v[NR] = $1 } END { print (NR ? v[int((NR + 1) / 2)] : 0) }' <<<"$sorted")
 worst=$(tail -n1 <<<"$sorted")
@@ -191,9 +249,18 @@ printf 'crash-soak: acknowledged records lost      %d (%d answered in all; the s
 printf 'crash-soak: stores unreadable or torn      %d\n' "$torn"
 printf 'crash-soak: restart to the start command   median %s s, worst %s s (%d restarts)\n' "$median" "$worst" "${#restarts[@]}"
 printf 'crash-soak: calls answered after a restart %d\n' "$after_restart"
+printf 'crash-soak: records missing from archive  %d (of %d in amp.dat; %d messages in the Maildir)\n' \
+  "${#unarchived[@]}" "${#held[@]}" "$messages"
+printf 'crash-soak: records archived twice         %d\n' "${#twice[@]}"
+printf 'crash-soak: records whose hook never ran   %d (%d runs noted; %d records forwarded twice)\n' \
+  "${#unhooked[@]}" "$runs" "$hooked_twice"
 printf 'crash-soak: times the line needed a person %d\n' "$person"
+((${#unarchived[@]})) && echo "crash-soak: not archived: ${unarchived[*]}"
+((${#twice[@]})) && echo "crash-soak: archived twice: ${twice[*]}"
+((${#unhooked[@]})) && echo "crash-soak: never forwarded: ${unhooked[*]}"
 if [[ -s "$root/failures.log" ]]; then
   echo "crash-soak: failures:"
   cat "$root/failures.log"
 fi
-[[ $lost -eq 0 && $torn -eq 0 && $person -eq 0 ]]
+[[ $lost -eq 0 && $torn -eq 0 && $person -eq 0 && ${#unarchived[@]} -eq 0 && ${#twice[@]} -eq 0 &&
+  ${#unhooked[@]} -eq 0 ]]

@@ -3,6 +3,8 @@
 #include "pty_link.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -37,8 +39,13 @@ std::string linkTarget(const std::string& path) {
 
 PtyLink::~PtyLink() {
   removeLink();
-  if (slaveHold_ >= 0) ::close(slaveHold_);
+  closeLine();
+}
+
+void PtyLink::closeLine() {
+  if (watch_ >= 0) ::close(watch_);
   if (master_ >= 0) ::close(master_);
+  watch_ = master_ = -1;
 }
 
 bool PtyLink::create(std::string& error) {
@@ -58,17 +65,27 @@ bool PtyLink::create(std::string& error) {
   }
   slavePath_ = name;
 
-  slaveHold_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
-  if (slaveHold_ < 0) {
+  const int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+  if (slave < 0) {
     error = ptyFailure(slavePath_);
     return false;
   }
   // A raw line: no echo by the terminal driver, no line editing, no CR/LF
   // translation, exactly as a serial line carries bytes.
   termios tio{};
-  if (::tcgetattr(slaveHold_, &tio) == 0) {
+  if (::tcgetattr(slave, &tio) == 0) {
     ::cfmakeraw(&tio);
-    ::tcsetattr(slaveHold_, TCSANOW, &tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
+  }
+  // Opened once and closed: from here on the master reports a hang-up
+  // whenever nobody has the port open (one never opened reports none).
+  ::close(slave);
+  used_ = false;
+  watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch_ >= 0 && ::inotify_add_watch(watch_, slavePath_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+    // Without it a use is still seen, only later (on the caller's next look).
+    ::close(watch_);
+    watch_ = -1;
   }
   const int flags = ::fcntl(master_, F_GETFL);
   ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
@@ -94,6 +111,8 @@ bool PtyLink::link(const std::string& dir, int port, std::string& error) {
     }
     ::unlink(link.c_str());
   }
+  // The new name of a link being moved when an earlier simulator ended.
+  ::unlink((link + ".next").c_str());
   if (::symlink(slavePath_.c_str(), link.c_str()) != 0) {
     error = startFailure(StartFailure::Link, link + " to " + slavePath_, errno);
     return false;
@@ -114,11 +133,81 @@ void PtyLink::unplug(bool removeLink) {
     ::unlink(linkPath_.c_str());
     if (!removeLink && ::symlink(kUnplugged, linkPath_.c_str()) != 0) linkPath_.clear();
   }
-  if (slaveHold_ >= 0) ::close(slaveHold_);
-  if (master_ >= 0) ::close(master_);
-  slaveHold_ = master_ = -1;
+  closeLine();
 }
 
 bool PtyLink::replug(std::string& error) { return create(error) && link(dir_, port_, error); }
+
+bool PtyLink::inUse() const {
+  if (master_ < 0) return false;
+  pollfd p{master_, 0, 0};  // a hang-up is reported whatever is asked for
+  return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+}
+
+void PtyLink::send(std::string& pending) {
+  if (!inUse()) pending.clear();
+  while (!pending.empty()) {
+    const ssize_t n = ::write(master_, pending.data(), pending.size());
+    if (n <= 0) return;  // full (EAGAIN); retried on the next turn
+    pending.erase(0, static_cast<std::size_t>(n));
+  }
+}
+
+bool PtyLink::pointLinkAt(const std::string& target) {
+  const std::string next = linkPath_ + ".next";
+  ::unlink(next.c_str());
+  if (::symlink(target.c_str(), next.c_str()) == 0 &&
+      ::rename(next.c_str(), linkPath_.c_str()) == 0) {
+    return true;
+  }
+  ::unlink(next.c_str());
+  return false;
+}
+
+bool PtyLink::followLastClose(std::string& leftOver) {
+  if (master_ < 0) return false;
+  alignas(inotify_event) char buf[4096];
+  for (ssize_t n; watch_ >= 0 && (n = ::read(watch_, buf, sizeof buf)) > 0;) {
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buf + at);
+      // Events lost to a full queue may have held an open.
+      if (event->mask & (IN_OPEN | IN_Q_OVERFLOW)) used_ = true;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  if (inUse()) used_ = true;
+  if (!used_ || inUse()) return false;
+  for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;) {
+    leftOver.append(buf, static_cast<std::size_t>(n));
+  }
+
+  // A new pseudo-terminal takes the old one's place behind the link; the
+  // old one, closed, takes its leftovers with it. A link someone else
+  // changed is left as it is.
+  const int oldMaster = master_;
+  const int oldWatch = watch_;
+  const std::string oldSlave = slavePath_;
+  const bool linked = !linkPath_.empty() && linkTarget(linkPath_) == oldSlave;
+  master_ = watch_ = -1;
+  std::string error;
+  const bool renewed = create(error) && (!linked || pointLinkAt(slavePath_));
+  // Someone who found the old name before the link moved and opened it
+  // keeps it; the new one waits for that user's close. When no new one can
+  // be had, the old one stays as it is, not tried again at every look.
+  pollfd old{oldMaster, 0, 0};
+  const bool openedMeanwhile = ::poll(&old, 1, 0) >= 0 && !(old.revents & POLLHUP);
+  if (!renewed || openedMeanwhile) {
+    if (renewed && linked) pointLinkAt(oldSlave);
+    closeLine();
+    master_ = oldMaster;
+    watch_ = oldWatch;
+    slavePath_ = oldSlave;
+    used_ = openedMeanwhile;
+    return !openedMeanwhile;
+  }
+  ::close(oldWatch);
+  ::close(oldMaster);
+  return true;
+}
 
 }  // namespace linesim

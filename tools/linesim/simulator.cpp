@@ -33,15 +33,6 @@ constexpr Millis kGapMs = 1000;
 // A call waits this long for the server to start the line.
 constexpr Millis kReadyLimitMs = 120000;
 
-// Writes as much of `pending` as the line takes now; the rest waits.
-void flushOut(int fd, std::string& pending) {
-  while (!pending.empty()) {
-    const ssize_t n = ::write(fd, pending.data(), pending.size());
-    if (n <= 0) return;  // full (EAGAIN) or gone; retried on the next turn
-    pending.erase(0, static_cast<std::size_t>(n));
-  }
-}
-
 }  // namespace
 
 void printLine(const std::string& line) {
@@ -72,8 +63,12 @@ bool Simulator::queueOwnCalls() {
 int Simulator::run(const volatile std::sig_atomic_t& stop) {
   char buf[4096];
   while (!stop) {
+    // A master nobody has open reports a hang-up at every poll: until the
+    // port is opened, its watch says when.
     std::vector<pollfd> fds;
-    fds.push_back({pty_.masterFd(), static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT)), 0});
+    fds.push_back({pty_.inUse() ? pty_.masterFd() : -1,
+                   static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT)), 0});
+    fds.push_back({pty_.watchFd(), POLLIN, 0});
     fds.push_back({control_, POLLIN, 0});
     for (const auto& c : clients_) fds.push_back({c->fd, POLLIN, 0});
     const int r = ::poll(fds.data(), fds.size(), pollTimeout());
@@ -86,12 +81,13 @@ int Simulator::run(const volatile std::sig_atomic_t& stop) {
       const ssize_t n = ::read(pty_.masterFd(), buf, sizeof buf);
       if (n > 0) fromServer(std::string(buf, static_cast<std::size_t>(n)));
     }
-    if (fds[1].revents & POLLIN) accept();
-    for (std::size_t i = 2; i < fds.size(); ++i) {
+    followPort();
+    if (fds[2].revents & POLLIN) accept();
+    for (std::size_t i = 3; i < fds.size(); ++i) {
       if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) fromClient(fds[i].fd);
     }
     turn();
-    flushOut(pty_.masterFd(), out_);
+    pty_.send(out_);
   }
   // What the server sent before the stop is logged, answered or not.
   for (ssize_t n; (n = ::read(pty_.masterFd(), buf, sizeof buf)) > 0;) {
@@ -178,6 +174,20 @@ void Simulator::turn() {
   queue_.pop_front();
   out_ += player_->start(now);
   followDevice();
+}
+
+// The port's last close: what the server sent last is still heard, and the
+// line waits to be started again by whoever opens the port next.
+void Simulator::followPort() {
+  std::string leftOver;
+  const bool closed = pty_.followLastClose(leftOver);
+  if (!leftOver.empty()) fromServer(leftOver);
+  if (!closed) return;
+  out_.clear();
+  modem_ = Modem(opt_.modem);
+  startedAt_ = -1;
+  printLine("the port's last user closed it: " + pty_.linkPath() + " now leads to " +
+            pty_.slavePath() + ", a line never opened");
 }
 
 // Removes or returns the device when the call in play says so.

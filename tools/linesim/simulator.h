@@ -51,6 +51,7 @@ class Simulator {
   int pollTimeout() const;
   void fromServer(const std::string& in);
   void turn();
+  void followPort();
   void followDevice();
   void finishCall(const std::string& why);
   void verdict(const std::string& name, const std::shared_ptr<Client>& client, bool passed,
