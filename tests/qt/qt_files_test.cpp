@@ -200,6 +200,23 @@ TEST_F(QtFilesTest, WritesReplaceWholeFilesAndLeaveNoTemporaries) {
   EXPECT_EQ(fileBytes("copy.dat"), "short");
 }
 
+// What replacements cut off by a power cut left is removed at the start; any
+// other name, and a folder, is the operator's.
+TEST_F(QtFilesTest, LeftTemporariesOfTheServersOwnFilesAreRemoved) {
+  const std::pair<const char*, bool> names[] = {
+      {"amp.dat.Ab12Cd", true},    {"brellin.ini.x1Y2z3", true}, {"melody.mmd.000000", true},
+      {"Image.bmp.abcdef", true},  {"amp.dat", false},           {"amp.dat.Ab12C", false},
+      {"amp.dat.Ab12Cde", false},  {"amp.dat.Ab-12C", false},    {"image.bmp.abcdef", false},
+      {"notes.txt.abcdef", false}, {"calls.log.abcdef", false},
+  };
+  for (const auto& [name, _] : names) putFile(name, "x");
+  ASSERT_TRUE(QDir(dir.path()).mkdir("amp.dat.folder"));
+  QtFiles::removeLeftTemporaries(dir.path());
+  for (const auto& [name, removed] : names)
+    EXPECT_EQ(fileBytes(name) == "<missing>", removed) << name;
+  EXPECT_TRUE(QFileInfo(dir.filePath("amp.dat.folder")).isDir());
+}
+
 std::vector<std::string> journeysInto(const std::string& target);
 
 // A server's run with umask 000, over a store an older version left
