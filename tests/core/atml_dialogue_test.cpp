@@ -98,47 +98,6 @@ TEST_F(Dialogue, FixedRepliesAndUnknownMessages) {
   }
 }
 
-// A mail the disk refused is never acknowledged, whichever page would have
-// said it arrived; it stays in memory and the next save that succeeds takes
-// it along.
-TEST_F(Dialogue, AMailThatReachedNoDiskIsNotAcknowledged) {
-  const struct {
-    const char* name;
-    Text message;
-    std::initializer_list<Text> melodies;
-    Text stored;  // the reply once the disk takes it again
-  } cases[] = {
-      {"upload, nothing offered",
-       u"<ATML><HEAD><CON=2></HEAD><BODY>hi</BODY></ATML>",
-       {},
-       kSendEnd},
-      {"upload, a melody offered",
-       u"<ATML><HEAD><CON=4></HEAD><BODY>hi</BODY></ATML>",
-       {kMel[0]},
-       listPage(kMel[0], {}, false)},
-      {"other message with body", u"<ATML><HEAD><CON=9></HEAD><BODY>hi</BODY></ATML>", {}, kAck},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Harness<> x;
-    x.openLine();
-    x.form.Form_Load();
-    x.form.LineState = LineStateCode::OnlineData;
-    for (const Text& m : c.melodies) x.form.MelodyPool[x.form.MelodyCount++] = m;
-    x.fakes.files.setFailWrites(true);
-    x.tick(c.message);
-    EXPECT_EQ(x.fakes.serial.written(), kNotStored);
-    EXPECT_EQ(x.form.PageIndex, 0) << "no offer went out";
-    x.fakes.files.setFailWrites(false);
-    x.fakes.serial.clearWrites();
-    x.tick(c.message);
-    EXPECT_EQ(x.fakes.serial.written(), c.stored);
-    const auto store = x.fakes.files.readText(x.form.AppDir + u"\\amp.dat");
-    ASSERT_TRUE(store.has_value());
-    EXPECT_NE(store->find(u"\"hi\"", store->find(u"\"hi\"") + 1), Text::npos) << "both mails";
-  }
-}
-
 // --- the scanner's items ----------------------------------------------------
 
 struct ScanCase {

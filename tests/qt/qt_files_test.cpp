@@ -29,13 +29,12 @@
 #include "state/form1.h"
 #include "store/mail_store_file.h"
 
-// Every write, sync, rename and folder made by this test program passes
-// here. While a test watches, each is recorded under the path it acts on (a
-// sync of a folder under the folder's path), and a rename with the mode that
-// the file about to take the target's place has at that moment; a reply to
-// the terminal (WatchedLine) is recorded in the same order.
+// Every write, sync, rename and reply (WatchedLine) passes here. While a
+// test watches, each is recorded under the path it acts on (a sync of a
+// folder under the folder's path), and a rename with the mode that the file
+// about to take the target's place has at that moment.
 struct FileEvent {
-  enum class Op { Write, Sync, Rename, Make, Reply } op;
+  enum class Op { Write, Sync, Rename, Reply } op;
   std::string path;  // a rename's source
   std::string to;    // a rename's target
   mode_t mode = 0;   // a rename's source mode
@@ -82,11 +81,6 @@ extern "C" int fdatasync(int fd) {
   noteFd(FileEvent::Op::Sync, fd);
   return static_cast<int>(::syscall(SYS_fdatasync, fd));
 }
-extern "C" int mkdir(const char* path, mode_t mode) noexcept {
-  const int made = static_cast<int>(::syscall(SYS_mkdirat, AT_FDCWD, path, mode));
-  if (watchFiles && made == 0) fileEvents.push_back({FileEvent::Op::Make, canonicalPath(path)});
-  return made;
-}
 extern "C" int rename(const char* from, const char* to) noexcept {
   struct stat st {};
   if (watchFiles && ::stat(from, &st) == 0) {
@@ -101,7 +95,7 @@ namespace {
 
 struct WatchedLine : FakeSerialLine {
   void write(const Text& text) override {
-    if (watchFiles) fileEvents.push_back({FileEvent::Op::Reply, {}});
+    if (watchFiles) fileEvents.push_back({FileEvent::Op::Reply, {}, {}, 0});
     FakeSerialLine::write(text);
   }
 };
@@ -200,25 +194,6 @@ TEST_F(QtFilesTest, WritesReplaceWholeFilesAndLeaveNoTemporaries) {
   EXPECT_EQ(fileBytes("copy.dat"), "short");
 }
 
-// What replacements cut off by a power cut left is removed at the start; any
-// other name, and a folder, is the operator's.
-TEST_F(QtFilesTest, LeftTemporariesOfTheServersOwnFilesAreRemoved) {
-  const std::pair<const char*, bool> names[] = {
-      {"amp.dat.Ab12Cd", true},    {"brellin.ini.x1Y2z3", true}, {"melody.mmd.000000", true},
-      {"Image.bmp.abcdef", true},  {"amp.dat", false},           {"amp.dat.Ab12C", false},
-      {"amp.dat.Ab12Cde", false},  {"amp.dat.Ab-12C", false},    {"image.bmp.abcdef", false},
-      {"notes.txt.abcdef", false}, {"calls.log.abcdef", false},
-  };
-  for (const auto& [name, _] : names) putFile(name, "x");
-  ASSERT_TRUE(QDir(dir.path()).mkdir("amp.dat.folder"));
-  QtFiles::removeLeftTemporaries(dir.path());
-  for (const auto& [name, removed] : names)
-    EXPECT_EQ(fileBytes(name) == "<missing>", removed) << name;
-  EXPECT_TRUE(QFileInfo(dir.filePath("amp.dat.folder")).isDir());
-}
-
-std::vector<std::string> journeysInto(const std::string& target);
-
 // A server's run with umask 000, over a store an older version left
 // readable by all: every file of its own is the owner's alone (a new one
 // 0600, the replaced store without others' bits), and each had that mode
@@ -265,8 +240,6 @@ TEST(QtFilesPrivacy, EverythingTheServerWritesIsTheOwnersAlone) {
   ASSERT_TRUE(QtLoginStart().write(Bytes{'x'}));
   qunsetenv("XDG_CONFIG_HOME");
   watchFiles = false;
-  EXPECT_EQ(journeysInto(QFileInfo(dir.filePath("data")).canonicalFilePath().toStdString()),
-            std::vector<std::string>{"make, sync folder"});
 
   const QString user = toQString(userFolder);
   const std::pair<QString, mode_t> expected[] = {
@@ -315,11 +288,9 @@ std::string seenFrom(const std::string& folder, const std::string& path) {
 // was renamed into its folder), one journey for each file that took its
 // place: that file's writes and syncs, the rename, and what followed until
 // the next rename into the folder (syncs of the file, "sync folder" for one
-// of the folder), with every reply to the terminal on the way. A file never
-// renamed into place, as one only appended to, has one journey: what was
-// done to it, each time followed by the next sync of its folder; a folder
-// made, "make" and the sync of its parent. The name that took the place of
-// a "*" is shown as "*", and a temporary name made from the target's name as
+// of the folder), replies among them. A file never renamed into place, as one only appended to,
+// has one journey: what was done to it. The name that took the place of a
+// "*" is shown as "*", and a temporary name made from the target's name as
 // that name and ".XXXXXX".
 std::vector<std::string> journeysInto(const std::string& target) {
   const std::string folder = folderOf(target);
@@ -327,12 +298,8 @@ std::vector<std::string> journeysInto(const std::string& target) {
   const auto isTarget = [&](const std::string& path) {
     return anyName ? folderOf(path) == folder : path == target;
   };
-  const auto step = [](FileEvent::Op op) {
-    return op == FileEvent::Op::Write  ? "write"
-           : op == FileEvent::Op::Make ? "make"
-           : op == FileEvent::Op::Sync ? "sync"
-                                       : "reply";
-  };
+  static const char* const kSteps[] = {"write", "sync", "rename", "reply"};
+  const auto step = [](FileEvent::Op op) { return kSteps[static_cast<int>(op)]; };
   std::vector<std::string> journeys;
   for (std::size_t r = 0; r < fileEvents.size(); ++r) {
     const FileEvent& moved = fileEvents[r];
@@ -369,16 +336,10 @@ std::vector<std::string> journeysInto(const std::string& target) {
   }
   if (journeys.empty() && !anyName) {
     std::string journey;
-    bool made = false;
-    bool folderDue = false;  // the folder's next sync belongs to the journey
     for (const FileEvent& e : fileEvents) {
-      const bool mine = e.op != FileEvent::Op::Rename && e.path == target && !made;
-      const bool folderSync = folderDue && e.op == FileEvent::Op::Sync && e.path == folder;
-      if (!mine && !folderSync && (journey.empty() || e.op != FileEvent::Op::Reply)) continue;
-      journey += (journey.empty() ? "" : ", ") +
-                 (folderSync ? std::string("sync folder") : std::string(step(e.op)));
-      made = made || e.op == FileEvent::Op::Make;
-      folderDue = mine;
+      if (e.op != FileEvent::Op::Rename && e.path == target) {
+        journey += (journey.empty() ? "" : ", ") + std::string(step(e.op));
+      }
     }
     if (!journey.empty()) journeys.push_back(journey);
   }
@@ -387,10 +348,8 @@ std::vector<std::string> journeysInto(const std::string& target) {
 
 // Each file on its way to the disk, as the server writes it: the store and
 // the settings are the only copies, so each is synced before it replaces the
-// old one and its folder after, and only then is the terminal answered; the
-// working files can always be made again and are only renamed into place;
-// the journal's line is one write, whole or not at all, and synced; a folder
-// made is synced into its parent.
+// old one and its folder after, before any reply; the working files can always be made again and
+// are only renamed into place; the journal's line is one write, whole or not at all.
 TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   struct Case {
     const char* name;
@@ -405,12 +364,6 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
     f.RxBuffer = u"<ATML><HEAD><CON=2></HEAD><BODY>本文</BODY></ATML>";
     f.ScanAtml();
   };
-  const auto voiceMessage = [](Form1& f) {
-    f.LineState = LineStateCode::RingingVoice;
-    f.CallerStage = CallerStageCode::Answered;
-    f.ConnectedSub = u"message";
-    f.HandleConnect();
-  };
   const auto unload = [](Form1& f) { f.Form_Unload(); };
   const auto call = [](Form1& f) {
     f.callRang();
@@ -424,27 +377,17 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
     f.archivePending();
     f.archive = nullptr;
   };
-  const auto twoCalls = [&](Form1& f) {
-    call(f);
-    call(f);
-  };
   const Case cases[] = {
       {"archived mail", archiveMail, "Maildir/new/*",
        "write, sync, rename from ../tmp/*, sync folder"},
-      {"archive made", archiveMail, "Maildir", "make, sync folder"},
-      {"archive's tmp made", archiveMail, "Maildir/tmp", "make, sync folder"},
-      {"archive's cur made", archiveMail, "Maildir/cur", "make, sync folder"},
-      {"store after an upload", upload, "amp.dat",
-       "write, sync, rename from amp.dat.XXXXXX, sync folder, reply"},
-      {"store after a voice message", voiceMessage, "amp.dat",
+      {"store after a mail", upload, "amp.dat",
        "write, sync, rename from amp.dat.XXXXXX, sync folder, reply"},
       {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX, sync folder"},
       {"settings at exit", unload, "brellin.ini",
        "write, sync, rename from brellin.ini.XXXXXX, sync folder"},
       {"working melody", storeMail, "melody.mmd", "write, rename from melody.mmd.XXXXXX"},
       {"working image", storeMail, "Image.bmp", "write, rename from Image.bmp.XXXXXX"},
-      {"journal made, then a line added", twoCalls, "calls.log",
-       "write, sync, sync folder, write, sync"},
+      {"journal line", call, "calls.log", "write, sync"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -20,9 +20,6 @@ inline const Text kReceiveEnd = u"<ATML><HEAD><DISC=6></HEAD><BODY>受信終了<
 inline const Text kReceiveFull = u"<ATML><HEAD><DISC=6></HEAD><BODY>受信いっぱいです</BODY></ATML>";
 inline const Text kDisconnected = u"<ATML><HEAD><DISC=6></HEAD><BODY>切断しました</BODY></ATML>";
 inline const Text kAck = u"<ATML><HEAD><ACK></HEAD></ATML>";
-// In place of any page that acknowledges a mail, when the mail reached no disk.
-inline const Text kNotStored =
-    u"<ATML><HEAD><DISC=6></HEAD><BODY>保存できませんでした</BODY></ATML>";
 inline const Text kShortcutTitle = u"<ATML><HEAD><TTL=MR Shortcut><SCRN=SA000060,0><BTYP=NORM>";
 inline const Text kShortcutServer = u"TAVIXﾒﾛｷｬﾗｻｰﾊﾞｰ";
 inline const Text kShortcutBody = u"一括受信中です";
