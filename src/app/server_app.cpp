@@ -128,6 +128,12 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // with the Japanese texts; without the file they stay English.
   installJapaneseQtTexts();
 
+#ifdef Q_OS_UNIX
+  // A file grown past the size limit the server was given fails its write,
+  // as a full disk does, and the mail is then not acknowledged; the signal
+  // would end the server with the mail in memory.
+  ::signal(SIGXFSZ, SIG_IGN);
+#endif
   QtFiles files;
   // Before any file is read: a second server in the same folder would write
   // the store it loaded over the mail the first one took since.
@@ -145,6 +151,9 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
                   nullptr, refused);
     return kFolderInUse;
   }
+
+  // What a power cut left in the middle of a replacement is no one's now.
+  if (held == StoreLock::Outcome::Taken) QtFiles::removeLeftTemporaries(folder);
 
   QtSerialLine serial(files.programDirectory());
   QtTimer timer1;

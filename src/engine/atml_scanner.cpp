@@ -138,11 +138,13 @@ void Form1::dispatchAtmlMessage(TextView m, int kind) {
   } else if (kind == kMessageWithBody) {
     const TextView head = leftOf(m, kUploadPrefix2.size());
     const AtmlBody mail = ParseAtmlBody(m);
-    // The reply tells the terminal its mail arrived, so the mail is on the
-    // disk before the reply goes out; a server killed in between has then
-    // kept what it acknowledged.
-    StoreReceivedMail(mail.body, mail.melody, mail.image);
-    if (head == kUploadPrefix2 || head == kUploadPrefix4) {
+    // The reply tells the terminal its mail arrived, so the mail is durable
+    // on the disk before the reply goes out; a server killed or a power cut
+    // in between has then kept what it acknowledged. A mail that reached no
+    // disk is not acknowledged at all: it stays in memory for the next save.
+    if (!StoreReceivedMail(mail.body, mail.melody, mail.image)) {
+      SendFixedPage(kNotStoredPage);
+    } else if (head == kUploadPrefix2 || head == kUploadPrefix4) {
       if (MelodyPool[0].empty() && ImagePool[0].empty()) {
         SendFixedPage(kSendEndPage);
       } else {
@@ -168,8 +170,8 @@ void Form1::dispatchAtmlMessage(TextView m, int kind) {
   // Anything else is consumed and ignored.
 }
 
-void Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& image) {
-  addMailRecord(body, melody, image);
+bool Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& image) {
+  const bool stored = addMailRecord(body, melody, image);
   Text3.text = MailStore.MailTime[1];
   if (!melody.empty()) {
     Text3.text += status::kHasMelody;
@@ -183,6 +185,7 @@ void Form1::StoreReceivedMail(const Text& body, const Text& melody, const Text& 
   // The record is read from its first line.
   statusCaretToStart();
   MailReceived = 1;
+  return stored;
 }
 
 }  // namespace ondrix

@@ -32,6 +32,10 @@ inline constexpr TextView kReceiveFullPage =
 inline constexpr TextView kDisconnectedPage =
     u"<ATML><HEAD><DISC=6></HEAD><BODY>切断しました</BODY></ATML>";
 inline constexpr TextView kAckPage = u"<ATML><HEAD><ACK></HEAD></ATML>";
+// Instead of any of the pages that acknowledge a mail, when the mail could
+// not be stored: an end page in the same form, so the terminal shows it.
+inline constexpr TextView kNotStoredPage =
+    u"<ATML><HEAD><DISC=6></HEAD><BODY>保存できませんでした</BODY></ATML>";
 
 // What the terminal sends.
 inline constexpr TextView kAccessCode = u"BRQTLV&7";

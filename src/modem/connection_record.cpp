@@ -21,7 +21,7 @@ Text timeStamp(const LocalTime& t) {
 
 }  // namespace
 
-void Form1::addMailRecord(const Text& text, const Text& melody, const Text& image) {
+bool Form1::addMailRecord(const Text& text, const Text& melody, const Text& image) {
   MailStore.makeRoomAtSlot1();
   MailStore.MailTime[1] = timeStamp(clock_.now());
   MailStore.MailCaller[1] = isReported(CallingSub) ? CallingId + u"*" + CallingSub : CallingId;
@@ -29,21 +29,22 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
   MailStore.MailMelody[1] = melody;
   MailStore.MailImage[1] = image;
   ++currentCall.records;
-  saveStoreWithFallback();
+  return saveStoreWithFallback();
 }
 
-void Form1::saveStoreWithFallback() {
+bool Form1::saveStoreWithFallback() {
   if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
     storeNotice.clear();
-    return;
+    return true;
   }
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
       SaveMailStore(files_, elsewhere + kMailStoreFile, MailStore)) {
     storeNotice = Text(status::kStoreMovedTo) + elsewhere;
-  } else {
-    storeNotice = status::kStoreNotSaved;
+    return true;
   }
+  storeNotice = status::kStoreNotSaved;
+  return false;
 }
 
 void Form1::HandleConnect() {
@@ -57,12 +58,22 @@ void Form1::HandleConnect() {
       return;
     }
     // The message travelled in the connected subaddress.
-    addMailRecord(ConnectedSub, {}, {});
+    const bool stored = addMailRecord(ConnectedSub, {}, {});
     showStatusLine(MailStore.MailTime[1]);
     appendStatusLine(MailStore.MailCaller[1]);
     appendStatusText(MailStore.MailText[1]);
     statusCaretToStart();
-    if (CallerStage == CallerStageCode::Answered) MSComm1.write(u"*");
+    if (CallerStage == CallerStageCode::Answered) {
+      if (stored) {
+        MSComm1.write(u"*");
+      } else {
+        // "*" would tell the caller the message was kept. Without it, and
+        // with the call ended at once, the caller's side knows it was not;
+        // back at stage 1 a "*" of its own is not answered with "#".
+        CallerStage = CallerStageCode::VoiceMessage;
+        Timer2.setInterval(kEscapeGuardMs);
+      }
+    }
     recordStored(RecordKind::Voice);
   } else if (LineState == LineStateCode::RingingData) {
     PendingCmd = PendingCmdCode::NoPending;

@@ -21,9 +21,10 @@ class Files {
   virtual std::optional<Text> readText(const Text& path) = 0;
   // Replaces the file atomically with the CP932 bytes of `text` (line ends
   // are the caller's). False when nothing could be written; the old file then
-  // stays as it was. The server's own files (program-directory names) are
-  // never readable by other accounts; a file the operator chose follows the
-  // umask.
+  // stays as it was. True only once the new content and its name are on the
+  // disk, so a power cut cannot take back what a caller was then told. The
+  // server's own files (program-directory names) are never readable by other
+  // accounts; a file the operator chose follows the umask.
   virtual bool writeText(const Text& path, const Text& text) = 0;
 
   // Appends to `out` the bytes writeText would write for `text`, so parts of
@@ -45,8 +46,9 @@ class Files {
 
   // Appends `bytes` to one of the server's own files with one write, so
   // lines written by whole calls never interleave; a new file is made the
-  // owner's alone. The file's size afterwards (the journal is renamed when
-  // it grows too long), or nullopt when nothing or not all could be written.
+  // owner's alone, and the line is on the disk before this returns. The
+  // file's size afterwards (the journal is renamed when it grows too long),
+  // or nullopt when nothing or not all could be written or synced.
   virtual std::optional<std::int64_t> appendBytes(const Text& path, const Bytes& bytes) = 0;
   // Renames one of the server's own files, replacing an existing target.
   virtual bool rename(const Text& from, const Text& to) = 0;

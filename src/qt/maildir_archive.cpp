@@ -10,9 +10,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <cerrno>
 #include <ctime>
 
+#include "qt/durable_files.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
 
@@ -25,20 +25,6 @@ constexpr std::time_t kStaleSeconds = 36 * 60 * 60;
 QByteArray maildirOf(const Text& directory) {
   return QFile::encodeName(QDir::fromNativeSeparators(toQString(directory)) +
                            QStringLiteral("/Maildir"));
-}
-
-// A folder of the Maildir, made the owner's alone when missing.
-bool makeFolder(const QByteArray& path) {
-  if (::mkdir(path.constData(), 0700) == 0) return ::chmod(path.constData(), 0700) == 0;
-  struct stat st {};
-  return errno == EEXIST && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool syncFolder(const QByteArray& path) {
-  const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && synced;
 }
 
 // The host part of a unique name: "/" and ":" would break the name, so they
@@ -80,8 +66,8 @@ Text MaildirArchive::deliver(const Text& directory, const Text& name, const Byte
   const QByteArray maildir = maildirOf(directory);
   const QByteArray tmp = maildir + "/tmp";
   const QByteArray fresh = maildir + "/new";
-  if (!makeFolder(maildir) || !makeFolder(tmp) || !makeFolder(fresh) ||
-      !makeFolder(maildir + "/cur")) {
+  if (!durable::makeFolder(maildir) || !durable::makeFolder(tmp) || !durable::makeFolder(fresh) ||
+      !durable::makeFolder(maildir + "/cur")) {
     return {};
   }
   const QByteArray file = QFile::encodeName(toQString(name));
@@ -90,15 +76,12 @@ Text MaildirArchive::deliver(const Text& directory, const Text& name, const Byte
   const int fd = ::open(staged.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return {};
   // The umask may have taken the owner's bits too.
-  bool ok = ::fchmod(fd, 0600) == 0 && writeAllBytes(fd, message.data(), message.size()) &&
-            ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(staged.constData(), delivered.constData()) == 0;
-  if (!ok) {
+  if (::fchmod(fd, 0600) != 0 || !writeAllBytes(fd, message.data(), message.size())) {
+    ::close(fd);
     ::unlink(staged.constData());
     return {};
   }
-  if (!syncFolder(fresh)) return {};
+  if (!durable::commit(fd, staged, delivered)) return {};
   return toText(QDir::toNativeSeparators(QFile::decodeName(delivered)));
 }
 

@@ -18,9 +18,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "qt/durable_files.h"
 #include "qt/qt_cp932.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
+#include "store/codecs.h"
+#include "store/mail_store_file.h"
+#include "store/settings_file.h"
 
 namespace ondrix {
 
@@ -32,15 +36,14 @@ bool canWriteIn(const QString& dir) {
 }
 
 // Makes `dir` and whatever of its parents is missing, each the owner's alone
-// whatever the umask: the folder holds the callers' mail.
+// whatever the umask and durable in its parent: the folder holds the
+// callers' mail.
 bool makePrivatePath(const QString& dir) {
   const QFileInfo info(dir);
   if (info.isDir()) return true;
   const QString parent = info.absolutePath();
   if (parent != info.absoluteFilePath() && !makePrivatePath(parent)) return false;
-  const QByteArray native = QFile::encodeName(info.absoluteFilePath());
-  if (::mkdir(native.constData(), 0700) == 0) return ::chmod(native.constData(), 0700) == 0;
-  return errno == EEXIST && QFileInfo(dir).isDir();
+  return durable::makeFolder(QFile::encodeName(info.absoluteFilePath()));
 }
 
 // The per-user data directory, made when missing; empty when it cannot be.
@@ -78,9 +81,10 @@ std::optional<QByteArray> readAll(const QString& native) {
 // file as it was. The temporary file is made the owner's alone and given its
 // final mode before the first byte goes in: a new file stays 0600, a
 // replaced one keeps its owner's and group's bits (and, where allowed, its
-// group) but loses every bit for others. Unless `synced` is false, the data
-// is on the disk before the rename, so not even a power cut can leave an
-// empty file where the mail store was.
+// group) but loses every bit for others. Unless `synced` is false, the
+// replacement is durable before this returns (data synced, renamed, folder
+// synced): a power cut can neither leave an empty file where the mail store
+// was nor bring back the store from before a mail it was told of.
 bool replacePrivately(const QString& native, const char* data, std::size_t size, bool synced) {
   QByteArray target = QFile::encodeName(native);
   struct stat old {};
@@ -99,9 +103,10 @@ bool replacePrivately(const QString& native, const char* data, std::size_t size,
   if (replacing && ::fstat(fd, &made) == 0 && made.st_gid != old.st_gid) {
     [[maybe_unused]] const int kept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
   }
-  bool ok = ::fchmod(fd, replacing ? (old.st_mode & 0770) : 0600) == 0 &&
-            writeAllBytes(fd, data, size) && (!synced || ::fdatasync(fd) == 0);
-  ok = ::close(fd) == 0 && ok;
+  const bool written =
+      ::fchmod(fd, replacing ? (old.st_mode & 0770) : 0600) == 0 && writeAllBytes(fd, data, size);
+  if (written && synced) return durable::commit(fd, temp, target);
+  bool ok = ::close(fd) == 0 && written;
   ok = ok && ::rename(temp.constData(), target.constData()) == 0;
   if (!ok) ::unlink(temp.constData());
   return ok;
@@ -213,7 +218,8 @@ bool QtFiles::writeBytes(const Text& path, const Bytes& bytes) { return replaceW
 std::optional<std::int64_t> QtFiles::appendBytes(const Text& path, const Bytes& bytes) {
   const QByteArray native = QFile::encodeName(nativePath(path));
   int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) {
+  const bool made = fd >= 0;
+  if (made) {
     ::fchmod(fd, 0600);  // the umask may have taken the owner's bits too
   } else if (errno == EEXIST) {
     fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
@@ -223,10 +229,15 @@ std::optional<std::int64_t> QtFiles::appendBytes(const Text& path, const Bytes& 
   do {
     n = ::write(fd, bytes.data(), bytes.size());
   } while (n < 0 && errno == EINTR);
+  // The line is on the disk, and a new file's name in its folder, before
+  // the call counts as written.
+  const bool synced = n == static_cast<ssize_t>(bytes.size()) && ::fdatasync(fd) == 0;
   struct stat st {};
   const bool sized = ::fstat(fd, &st) == 0;
   const bool closed = ::close(fd) == 0;
-  if (!closed || !sized || n != static_cast<ssize_t>(bytes.size())) return std::nullopt;
+  if (!closed || !sized || !synced || (made && !durable::syncFolder(durable::folderOf(native)))) {
+    return std::nullopt;
+  }
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -255,9 +266,19 @@ Text QtFiles::fallbackDirectory() {
     auto lock = std::make_unique<StoreLock>(dir);
     if (lock->take() == StoreLock::Outcome::HeldByAnother) return {};
     fallbackLock_ = std::move(lock);
+    removeLeftTemporaries(dir);
   }
   fallbackDir_ = native;
   return fallbackDir_;
+}
+
+void QtFiles::removeLeftTemporaries(const QString& folder) {
+  std::vector<QByteArray> names;
+  for (const Text* own :
+       {&kMailStoreFile, &kSettingsFile, &kWorkingMelodyFile, &kWorkingImageFile}) {
+    names.push_back(QFile::encodeName(toQString(TextView(*own).substr(1))));  // the name alone
+  }
+  durable::removeLeftovers(QFile::encodeName(folder), names);
 }
 
 QtFiles::~QtFiles() = default;

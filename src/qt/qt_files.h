@@ -37,6 +37,10 @@ class QtFiles : public Files {
   // another server holds it.
   Text fallbackDirectory() override;
   void setCurrentDirectory(const Text& path) override;
+  // Removes the temporary files that replacements of the server's own files
+  // in `folder` left when the power went: only once this server holds the
+  // folder's lock.
+  static void removeLeftTemporaries(const QString& folder);
 
   // The native path for `path`. The program's own files are named by the
   // program directory (or the fallback directory, once asked for), a

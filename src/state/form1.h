@@ -90,20 +90,20 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void SendDeliveryPage();
   void SendShortcutPage();
   void SendFixedPage(TextView page);
-  // Stores an uploaded mail as the newest record and shows it.
-  void StoreReceivedMail(const Text& body, const Text& melody, const Text& image);
+  // Stores an uploaded mail as the newest record and shows it; true once on a disk.
+  bool StoreReceivedMail(const Text& body, const Text& melody, const Text& image);
 
   // --- records of the mail store ------------------------------------------
   // Shifts the store, writes the new record into slot 1 (time stamp now,
   // caller from the identity of this call) and saves the store file at once,
-  // so a record never waits for the exit to reach the disk.
-  void addMailRecord(const Text& text, const Text& melody, const Text& image);
+  // so a record never waits for the exit to reach the disk; true once it has.
+  bool addMailRecord(const Text& text, const Text& melody, const Text& image);
   // Writes the store file. The store holds the only copy of the mail, so
   // when the program directory cannot be written it goes to the files'
   // fallback directory, and storeNotice says where, or that it could not be
   // written anywhere (it then stays in memory until the next save). Empty
-  // once a save has reached the program directory.
-  void saveStoreWithFallback();
+  // once a save has reached the program directory. True when one did.
+  bool saveStoreWithFallback();
   Text storeNotice;
 
   // --- main window and port ---------------------------------------------

@@ -105,6 +105,16 @@ TEST_F(Calls, VoiceCallWithMessageFromRingToHangUp) {
       std::string::npos);
 }
 
+// A message the disk refused is never acknowledged ("*", "#"): the server ends the call.
+TEST_F(Calls, VoiceMessageTheDiskRefusedIsNotAcknowledged) {
+  h.fakes.files.setFailWrites(true);
+  playCall(h, {{u"RING:VOICE\r\nCALLING-ID=5\r\nCONNECTED-ID=987/NEW\r\n", u"ata\r"},
+               {u"\r\nCONNECT\r\n", u""},
+               {u"*", u""},
+               {u"", u"+++", [&] { h.fakes.timer2.fire(); }}});
+  EXPECT_EQ(f.MailStore.MailText[1], u"NEW");
+}
+
 TEST_F(Calls, OrdinaryVoiceCallAndDialledConnectLeaveTheStoreAlone) {
   playCall(h, {{u"RING:VOICE\r\nCALLING-ID=5\r\nCONNECTED-ID=987/12\r\n", u""},
                {u"\r\nCONNECT\r\n", u""}});

@@ -29,12 +29,12 @@
 #include "state/form1.h"
 #include "store/mail_store_file.h"
 
-// Every write, sync and rename of this test program passes here. While a
+// Every write, sync, rename and reply (WatchedLine) passes here. While a
 // test watches, each is recorded under the path it acts on (a sync of a
 // folder under the folder's path), and a rename with the mode that the file
 // about to take the target's place has at that moment.
 struct FileEvent {
-  enum class Op { Write, Sync, Rename } op;
+  enum class Op { Write, Sync, Rename, Reply } op;
   std::string path;  // a rename's source
   std::string to;    // a rename's target
   mode_t mode = 0;   // a rename's source mode
@@ -92,6 +92,13 @@ extern "C" int rename(const char* from, const char* to) noexcept {
 
 namespace ondrix {
 namespace {
+
+struct WatchedLine : FakeSerialLine {
+  void write(const Text& text) override {
+    if (watchFiles) fileEvents.push_back({FileEvent::Op::Reply, {}, {}, 0});
+    FakeSerialLine::write(text);
+  }
+};
 
 mode_t modeOf(const QString& path) {
   struct stat st {};
@@ -281,7 +288,7 @@ std::string seenFrom(const std::string& folder, const std::string& path) {
 // was renamed into its folder), one journey for each file that took its
 // place: that file's writes and syncs, the rename, and what followed until
 // the next rename into the folder (syncs of the file, "sync folder" for one
-// of the folder). A file never renamed into place, as one only appended to,
+// of the folder), replies among them. A file never renamed into place, as one only appended to,
 // has one journey: what was done to it. The name that took the place of a
 // "*" is shown as "*", and a temporary name made from the target's name as
 // that name and ".XXXXXX".
@@ -291,14 +298,16 @@ std::vector<std::string> journeysInto(const std::string& target) {
   const auto isTarget = [&](const std::string& path) {
     return anyName ? folderOf(path) == folder : path == target;
   };
-  const auto step = [](FileEvent::Op op) { return op == FileEvent::Op::Write ? "write" : "sync"; };
+  static const char* const kSteps[] = {"write", "sync", "rename", "reply"};
+  const auto step = [](FileEvent::Op op) { return kSteps[static_cast<int>(op)]; };
   std::vector<std::string> journeys;
   for (std::size_t r = 0; r < fileEvents.size(); ++r) {
     const FileEvent& moved = fileEvents[r];
     if (moved.op != FileEvent::Op::Rename || !isTarget(moved.to)) continue;
     std::vector<std::string> steps;
     for (std::size_t i = 0; i < r; ++i) {
-      if (fileEvents[i].op != FileEvent::Op::Rename && fileEvents[i].path == moved.path) {
+      if ((fileEvents[i].op != FileEvent::Op::Rename && fileEvents[i].path == moved.path) ||
+          fileEvents[i].op == FileEvent::Op::Reply) {
         steps.push_back(step(fileEvents[i].op));
       }
     }
@@ -316,7 +325,7 @@ std::vector<std::string> journeysInto(const std::string& target) {
       const FileEvent& later = fileEvents[i];
       if (later.op == FileEvent::Op::Rename) {
         if (folderOf(later.to) == folder || later.path == moved.to) break;
-      } else if (later.path == moved.to) {
+      } else if (later.path == moved.to || later.op == FileEvent::Op::Reply) {
         steps.push_back(step(later.op));
       } else if (later.path == folder) {
         steps.push_back(std::string(step(later.op)) + " folder");
@@ -339,8 +348,8 @@ std::vector<std::string> journeysInto(const std::string& target) {
 
 // Each file on its way to the disk, as the server writes it: the store and
 // the settings are the only copies, so each is synced before it replaces the
-// old one; the working files can always be made again and are only renamed
-// into place; the journal's line is one write, whole or not at all.
+// old one and its folder after, before any reply; the working files can always be made again and
+// are only renamed into place; the journal's line is one write, whole or not at all.
 TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   struct Case {
     const char* name;
@@ -350,6 +359,10 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   };
   const auto storeMail = [](Form1& f) {
     f.StoreReceivedMail(u"本文", u"<MEL=T120>C", u"RE9UAAgACDxCpYGlmUI8");
+  };
+  const auto upload = [](Form1& f) {
+    f.RxBuffer = u"<ATML><HEAD><CON=2></HEAD><BODY>本文</BODY></ATML>";
+    f.ScanAtml();
   };
   const auto unload = [](Form1& f) { f.Form_Unload(); };
   const auto call = [](Form1& f) {
@@ -367,18 +380,20 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   const Case cases[] = {
       {"archived mail", archiveMail, "Maildir/new/*",
        "write, sync, rename from ../tmp/*, sync folder"},
-      {"store after a mail", storeMail, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
-      {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
-      {"settings at exit", unload, "brellin.ini", "write, sync, rename from brellin.ini.XXXXXX"},
+      {"store after a mail", upload, "amp.dat",
+       "write, sync, rename from amp.dat.XXXXXX, sync folder, reply"},
+      {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX, sync folder"},
+      {"settings at exit", unload, "brellin.ini",
+       "write, sync, rename from brellin.ini.XXXXXX, sync folder"},
       {"working melody", storeMail, "melody.mmd", "write, rename from melody.mmd.XXXXXX"},
       {"working image", storeMail, "Image.bmp", "write, rename from Image.bmp.XXXXXX"},
-      {"journal line", call, "calls.log", "write"},
+      {"journal line", call, "calls.log", "write, sync"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
     QtFiles files{toText(dir.path())};
-    FakeSerialLine serial;
+    WatchedLine serial;
     FakeTimer t1, t2;
     FakeClock clock;
     FakeDesktop desktop;
