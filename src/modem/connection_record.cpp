@@ -34,15 +34,15 @@ void Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
 
 void Form1::saveStoreWithFallback() {
   if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
-    storeNotice.clear();
+    storeDirectory = AppDir;
     return;
   }
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
       SaveMailStore(files_, elsewhere + kMailStoreFile, MailStore)) {
-    storeNotice = Text(status::kStoreMovedTo) + elsewhere;
+    storeDirectory = elsewhere;
   } else {
-    storeNotice = status::kStoreNotSaved;
+    storeDirectory.reset();
   }
 }
 

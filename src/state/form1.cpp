@@ -10,7 +10,8 @@ Form1::Form1(const Form1Platform& platform)
       Timer2(platform.timer2),
       clock_(platform.clock),
       files_(platform.files),
-      desktop_(platform.desktop) {
+      desktop_(platform.desktop),
+      recordEvents_(platform.recordEvents) {
   // The escape guard fires once per arming and is disarmed by its handler.
   Timer2.setInterval(0);
   Timer1.setInterval(0);
