@@ -105,12 +105,21 @@ void RecordRoad::filed(const Filing& filing, const Text& message) {
 }
 
 void RecordRoad::runNextHook() {
-  if (hookRunning_ || stopping_ || forwards_.empty()) return;
-  const Forward& next = forwards_.front();
-  hookRunning_ = true;
-  HookCall call{next.directory + kNewMailHookFile,
-                hookArguments(next.kind, next.caller, next.message), home_, next.message};
-  hooks_.run(call);
+  while (!hookRunning_ && !stopping_ && !forwards_.empty()) {
+    const Forward& next = forwards_.front();
+    const Text hook = next.directory + kNewMailHookFile;
+    // Asked again when it comes to run: a hook owed since an earlier run
+    // may have been removed or opened to others since.
+    const HookVerdict verdict = hookVerdict(hooks_.inspect(hook));
+    if (verdict == HookVerdict::Run) {
+      hookRunning_ = true;
+      hooks_.run({hook, hookArguments(next.kind, next.caller, next.message), home_, next.message});
+      return;
+    }
+    if (verdict != HookVerdict::Absent) note(hookRefusalLine(verdict));
+    mark(next.directory, Filed::Done, next.id);
+    forwards_.pop_front();
+  }
 }
 
 void RecordRoad::hookEnded(const HookEnd& end) {

@@ -53,6 +53,8 @@ TEST(CallJournal, LineOfEachKindOfCall) {
       {midnight, "2026-12-31T23:59:50-05:00\tother\t5\t-\tnot answered\t20\n"},
       {record(CK::Server, u"", u"", false, false, 0, CF::UncleanEnd),
        at + "server\t-\t-\trestarted after an unclean end\t42\n"},
+      {record(CK::Server, u"", u"", false, false, 3),
+       at + "server\t-\t-\tarchive caught up 3 records\t42\n"},
   };
   for (const auto& [call, line] : rows) EXPECT_EQ(toUtf8(callJournalLine(call)), line);
 }

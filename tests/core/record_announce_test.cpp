@@ -100,11 +100,15 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
   const Text refused = u"new-mail を実行しません（ほかのユーザーが書き換えられます）\r\n";
   const Text failed = u"new-mail が終了コード 3 で終わりました：no\r\n";
   const Text notArchived = u"メールの保管庫（Maildir）に書き込めません\r\n";
-  enum { Idle, StoreMoved, InACall, Refusing };
+  enum { Idle, StoreMoved, InACall, Refusing, RefusingInACall };
   const std::tuple<HookFileFacts, int, Text> rows[] = {
-      {facts(0700), Idle, u"x\r\n" + failed},          {facts(0700), StoreMoved, u"x\r\n" + failed},
-      {facts(0700), InACall, u"x\r\n" + failed},       {HookFileFacts{}, Idle, u"x"},
-      {facts(0700), Refusing, u"x\r\n" + notArchived}, {facts(0777), Idle, u"x\r\n" + refused},
+      {facts(0700), Idle, u"x\r\n" + failed},
+      {facts(0700), StoreMoved, u"x\r\n" + failed},
+      {facts(0700), InACall, u"x\r\n" + failed},
+      {HookFileFacts{}, Idle, u"x"},
+      {facts(0700), Refusing, u"x\r\n" + notArchived},
+      {facts(0700), RefusingInACall, u"x\r\n" + notArchived},
+      {facts(0777), Idle, u"x\r\n" + refused},
       {facts(0777), InACall, u"x\r\n" + refused},
   };
   for (const auto& [hook, when, box] : rows) {
@@ -115,11 +119,12 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
     }
     h.form.Form_Load();
     h.fakes.fileRecords();
-    h.fakes.archive.refusing = when == Refusing;
+    const bool inACall = when == InACall || when == RefusingInACall;
+    h.fakes.archive.refusing = when == Refusing || when == RefusingInACall;
     h.openLine();
     const Text file = (when == StoreMoved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
     h.fakes.hooks.files[file] = hook;
-    h.form.currentCall.open = when == InACall;
+    h.form.currentCall.open = inACall;
     for (const Text text : {u"HI", u"HO"}) {
       h.form.addMailRecord(text, {}, {});
       h.form.recordStored(RecordKind::Voice);
@@ -129,7 +134,7 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
     EXPECT_EQ(h.fakes.notifier.notices.size(), 2u);
     // One at a time: the second waits for the first's end.
     EXPECT_EQ(h.fakes.hooks.runs.size(),
-              hookVerdict(hook) == HookVerdict::Run && when != Refusing ? 1u : 0u);
+              hookVerdict(hook) == HookVerdict::Run && !h.fakes.archive.refusing ? 1u : 0u);
     for (std::size_t i = 0; i < h.fakes.hooks.runs.size(); ++i) {
       const HookCall run = h.fakes.hooks.runs[i];
       EXPECT_EQ(run.program, file);
@@ -140,7 +145,7 @@ TEST(RecordAnnounce, WhatARecordLeadsTo) {
       h.fakes.hooks.finishRun({HookEnd::How::Exited, 3, u"no"});
     }
     // A call's end notice would replace the lines: they follow the notice.
-    if (when == InACall) {
+    if (inACall) {
       EXPECT_EQ(h.form.Text3.text, u"x");
       h.form.callEnded();
     }

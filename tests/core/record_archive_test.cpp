@@ -52,6 +52,7 @@ TEST(Archive, CatchUpAtTheStart) {
     bool maildir;
     std::size_t filed, forwarded;
     bool rebuilt;
+    bool hookGone = false;  // no new-mail any more
   };
   const char* sound = "ondrix archive ledger 1\n";
   const Row rows[] = {
@@ -61,6 +62,7 @@ TEST(Archive, CatchUpAtTheStart) {
       {"killed before the ledger's line", sound, "DD-", "yyy", true, 0, 1, false},
       {"hook cut off", sound, "DAA", "yyy", true, 0, 2, false},
       {"hook owed, message deleted", sound, "DDA", "yyn", true, 0, 0, false},
+      {"hook owed, hook removed since", sound, "DAA", "yyy", true, 0, 0, false, true},
       {"deleted by the operator", sound, "DDD", "nnn", true, 0, 0, false},
       {"import cut short", sound, "DNN", "ynn", true, 2, 0, false},
       {"ledger of a newer version", "ondrix archive ledger 2\n", "DDD", "ynn", true, 2, 2, true},
@@ -77,7 +79,7 @@ TEST(Archive, CatchUpAtTheStart) {
     for (const Text text : {u"one", u"two", u"three"}) x.form.addMailRecord(text, {}, {});
     const StoreIds ids = storeIds(x.form.MailStore);
     const Text hook = x.form.AppDir + u"\\new-mail";
-    x.fakes.hooks.files[hook] = {true, true, 0700, true, 0700, true};
+    if (!r.hookGone) x.fakes.hooks.files[hook] = {true, true, 0700, true, 0700, true};
     archive.made = r.maildir;
     std::string ledger = r.ledgerHead ? r.ledgerHead : "";
     for (int i = 0; i < 3; ++i) {
