@@ -88,7 +88,8 @@ void RecordRoad::tick() {
 }
 
 void RecordRoad::filed(const Filing& filing, const Text& message) {
-  if (!filing.live) ++filedLate_;
+  // An older store's import is no record left out: the box stays as it was.
+  if (!filing.live && filing.forward) ++filedLate_;
   const Text hook = filing.directory + kNewMailHookFile;
   const HookVerdict verdict =
       filing.forward ? hookVerdict(hooks_.inspect(hook)) : HookVerdict::Absent;

@@ -104,7 +104,8 @@ TEST(Archive, CatchUpAtTheStart) {
     EXPECT_EQ(x.form.Text3.text.find(status::kArchiveLedgerRebuilt) != Text::npos, r.rebuilt);
     const Text caughtUp = u"保管庫に入っていなかった記録 " +
                           decimal(static_cast<std::int32_t>(r.filed)) + u" 件を保管しました";
-    EXPECT_EQ(x.form.Text3.text.find(caughtUp) != Text::npos, r.filed > 0);
+    // Said for records a run stored and left out, not for an older store's import.
+    EXPECT_EQ(x.form.Text3.text.find(caughtUp) != Text::npos, r.filed > 0 && r.forwarded > 0);
     // Never twice in the Maildir; every record done in the ledger.
     const LedgerRead after = readLedgerBytes(archive.ledger);
     EXPECT_EQ(after.health, LedgerRead::Health::Sound);
