@@ -365,6 +365,8 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   const Case cases[] = {
       {"archived mail", archiveMail, "Maildir/new/*",
        "write, sync, rename from ../tmp/*, sync folder"},
+      // Each line of the ledger is on the disk before the next record.
+      {"archive's ledger line", archiveMail, "Maildir/ondrix-archived", "write, sync"},
       {"store after a mail", storeMail, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
       {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX"},
       {"settings at exit", unload, "brellin.ini", "write, sync, rename from brellin.ini.XXXXXX"},
