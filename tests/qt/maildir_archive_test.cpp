@@ -10,15 +10,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <cstring>
 #include <ctime>
-#include <functional>
 
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
@@ -144,42 +140,27 @@ TEST(MaildirArchive, StaleTmpFilesAreRemovedAndAFileInTheWayRefuses) {
   EXPECT_TRUE(archive.deliver(program, archive.uniqueName(), Bytes{'x'}).empty());
 }
 
-// The ledger: none, appended and synced, replaced whole; one that cannot be
-// read is not taken for none. The listing finds messages a client moved.
+// The ledger: none, appended, replaced whole; one that cannot be read is
+// not taken for none. The listing finds a message a client moved to cur/.
 TEST(MaildirArchive, TheLedgerAndTheMessagesItNames) {
   QTemporaryDir dir;
   MaildirArchive archive;
   const Text program = toText(dir.path());
-  const auto bytes = [](const char* text) { return Bytes(text, text + std::strlen(text)); };
   EXPECT_EQ(archive.readLedger(program), std::nullopt);
-  const std::pair<std::function<bool()>, const char*> steps[] = {
-      {[&] { return archive.appendLedger(program, bytes("h\n")); }, "h\n"},
-      {[&] { return archive.appendLedger(program, bytes("A 1.1\n")); }, "h\nA 1.1\n"},
-      {[&] { return archive.replaceLedger(program, bytes("h\nD 1.1\n")); }, "h\nD 1.1\n"},
-  };
-  for (const auto& [step, after] : steps) {
-    ASSERT_TRUE(step()) << after;
-    EXPECT_EQ(archive.readLedger(program), bytes(after));
-  }
+  ASSERT_TRUE(archive.appendLedger(program, {'a'}) && archive.appendLedger(program, {'b'}));
+  EXPECT_EQ(archive.readLedger(program), (Bytes{'a', 'b'}));
+  ASSERT_TRUE(archive.replaceLedger(program, {'c'}));
+  EXPECT_EQ(archive.readLedger(program), Bytes{'c'});
   EXPECT_EQ(modeOf(dir.filePath("Maildir/ondrix-archived")), 0600);
-  EXPECT_EQ(modeOf(dir.filePath("Maildir")), 0700);
-  EXPECT_FALSE(QFile::exists(dir.filePath("Maildir/ondrix-archived.new")));
-
-  const Text delivered = archive.deliver(program, archive.uniqueName() + u",ondrix=1.1", {'x'});
-  ASSERT_FALSE(delivered.empty());
-  ASSERT_TRUE(
-      QFile::rename(dir.filePath("Maildir/new/") + QFileInfo(toQString(delivered)).fileName(),
-                    dir.filePath("Maildir/cur/moved,ondrix=2.1:2,S")));
-  archive.deliver(program, archive.uniqueName(), {'y'});
-  std::vector<std::string> ids;
-  for (const Text& path : archive.listMessages(program)) ids.push_back(idOfMessage(path));
-  std::sort(ids.begin(), ids.end());
-  EXPECT_EQ(ids, (std::vector<std::string>{"", "2.1"}));
-
+  ASSERT_FALSE(archive.deliver(program, u"1,ondrix=1.1", {'x'}).empty());
+  ASSERT_TRUE(QFile::rename(dir.filePath("Maildir/new/1,ondrix=1.1"),
+                            dir.filePath("Maildir/cur/1,ondrix=1.1:2,S")));
+  const std::vector<Text> listed = archive.listMessages(program);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(idOfMessage(listed[0]), "1.1");
   ASSERT_TRUE(QFile::remove(dir.filePath("Maildir/ondrix-archived")));
   ASSERT_TRUE(QDir(dir.path()).mkpath("Maildir/ondrix-archived"));
   EXPECT_EQ(archive.readLedger(program), Bytes{});
-  EXPECT_FALSE(archive.appendLedger(program, bytes("D 1.1\n")));
 }
 
 }  // namespace

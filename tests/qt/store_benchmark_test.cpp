@@ -129,16 +129,14 @@ TEST(StoreBenchmark, FullStoreOfLargestImages) {
   EXPECT_EQ(f.MailStore.MailImage[1], image);
   EXPECT_EQ(QDir(dir.filePath("Maildir/new")).count(), 2u + kRuns);  // with "." and ".."
 
-  // The full store caught up into a Maildir that lost it: every slice (one
-  // record, or the first look at the store and the ledger) is a tick of
-  // the window's thread.
+  // The full store caught up into a Maildir that lost it, slice by slice
+  // (the first: the look at the store and the ledger), on the window's thread.
   ASSERT_TRUE(QDir(dir.filePath("Maildir")).removeRecursively());
   FakeTimer catchUpTimer;
   RecordRoad catchUp(archive, notifier, hooks, files, clock, catchUpTimer);
   catchUp.storeLoaded(f.MailStore, f.AppDir);
   std::vector<double> slices, slicesCpu;
-  while (catchUpTimer.interval() > 0 && slices.size() < 1000) {
-    QElapsedTimer t;
+  for (QElapsedTimer t; catchUpTimer.interval() > 0 && slices.size() < 1000;) {
     const double cpu = cpuMs();
     t.start();
     catchUpTimer.fire();
@@ -146,13 +144,11 @@ TEST(StoreBenchmark, FullStoreOfLargestImages) {
     slicesCpu.push_back(cpuMs() - cpu);
   }
   EXPECT_EQ(QDir(dir.filePath("Maildir/new")).count(), 2u + kMailSlots);
-  const double first = slices.front();
   std::printf(
       "[ benchmark ] catch-up of a full store: first look %.3f ms (CPU %.3f), then %zu slices: "
       "median %.3f ms (CPU %.3f), longest %.3f ms\n",
-      first, slicesCpu.front(), slices.size() - 1,
-      median(std::vector<double>(slices.begin() + 1, slices.end())),
-      median(std::vector<double>(slicesCpu.begin() + 1, slicesCpu.end())),
+      slices[0], slicesCpu[0], slices.size() - 1, median({slices.begin() + 1, slices.end()}),
+      median({slicesCpu.begin() + 1, slicesCpu.end()}),
       *std::max_element(slices.begin() + 1, slices.end()));
   // The soak's records: one terminal mail (melody, 8 x 8 picture) to two voice messages.
   const StoredRecord mail{RecordKind::Mail,         {},
