@@ -49,9 +49,19 @@ void RecordRoad::recordStored(const StoredRecord& record, const MailStoreArrays&
   if (retryMs_ == 0) timer_.setInterval(kSliceMs);
 }
 
+void RecordRoad::tellDesktop() {
+  // This run's records are told at once, whether or not the archive takes
+  // them.
+  for (Filing& filing : filings_) {
+    if (filing.live && !filing.told) notifier_.notify(desktopNotice(filing.record));
+    filing.told = true;
+  }
+}
+
 void RecordRoad::stopping() {
   stopping_ = true;
   timer_.setInterval(0);
+  tellDesktop();
   // This run's records are filed now; the rest, and every hook not yet
   // ended, wait for the next start, as the ledger says.
   while (!filings_.empty() && filings_.front().live && fileFirst()) filings_.pop_front();
@@ -63,12 +73,7 @@ void RecordRoad::note(const Text& line) { lines_.push_back(line); }
 
 void RecordRoad::tick() {
   if (!caughtUp_) catchUp();
-  // This run's records are told at once, whether or not the archive takes
-  // them.
-  for (Filing& filing : filings_) {
-    if (filing.live && !filing.told) notifier_.notify(desktopNotice(filing.record));
-    filing.told = true;
-  }
+  tellDesktop();
   if (!filings_.empty()) {
     if (fileFirst()) {
       filings_.pop_front();

@@ -64,6 +64,7 @@ class RecordRoad : public RecordEvents {
   };
 
   void tick();
+  void tellDesktop();
   void catchUp();
   bool fileFirst();
   void filed(const Filing& filing, const Text& message);
