@@ -52,7 +52,8 @@ struct Form1Platform {
   Clock& clock;
   Files& files;
   Desktop& desktop;
-  // Told of every record stored and every call ended (none in most tests).
+  // Told of every record stored and every call ended; none: nothing beyond
+  // the store is told.
   std::vector<RecordEvents*> recordEvents = {};
 };
 
