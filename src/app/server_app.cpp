@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "journal/call_journal.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
@@ -32,6 +33,7 @@
 #include "qt/store_lock.h"
 #include "service/service_notify.h"
 #include "service/stream_echo.h"
+#include "records/record_road.h"
 #include "state/form1.h"
 #include "state/status_texts.h"
 
@@ -161,27 +163,31 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtClock clock;
   QtDesktop desktop(&files);
 
-  MaildirArchive archive;
   QtLoginStart loginStart;
+  // A record's road (the archive, the notice, the hook) and the journal,
+  // told by the form of every record stored and every call ended.
+  MaildirArchive archive;
+  QtNotifier notifier;
+  QtHookRunner hooks(files);
+  QtTimer recordsTimer;
+  RecordRoad road(archive, notifier, hooks, files, clock, recordsTimer);
+  CallJournal journal(files);
+  road.setOnCaughtUp([&](int count) { journal.recordsCaughtUp(count, clock.now()); });
 
   // Where nobody sees the window: the journal and the service manager.
   StreamEcho echo = StreamEcho::standardError();
   ServiceNotify service = ServiceNotify::fromEnvironment();
-  Form1 form({serial, timer1, timer2, clock, files, desktop, &echo});
-  form.archive = &archive;
+  Form1 form({serial, timer1, timer2, clock, files, desktop, {&journal, &road}, &echo});
   form.loginStart = &loginStart;
   Form1Window window(form);
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
-  // Each record stored is told on the desktop and handed to the new-mail hook.
-  QtNotifier notifier;
   // A second after the start: the bus is no part of the first paint.
   QTimer::singleShot(1000, &window, [&notifier] { notifier.connectToSessionBus(); });
-  QtHookRunner hooks(files);
-  form.notifier = &notifier;
-  form.hookRunner = &hooks;
-  hooks.setOnEnded([&](const HookEnd& end) {
-    form.hookEnded(end);
+  // What the road says in its own time (a hook's end, a catch-up) shows as
+  // soon as no call is in progress.
+  road.setOnLines([&] {
+    form.sayRecordLines();
     window.refresh();
   });
 
@@ -215,12 +221,6 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   closeOnTerminate(window);
 #endif
 
-  // Once the loop runs: the archive's first start files every stored record,
-  // a few milliseconds each, which the window need not wait for.
-  QTimer::singleShot(0, &window, [&] {
-    form.startArchive();
-    window.refresh();
-  });
   if (options.startLine) {
     // Once the window is shown, as a click on 開始 would be.
     QTimer::singleShot(0, &window, [&] {

@@ -22,11 +22,13 @@ void Form1::Form_Load() {
   LoadedSettings loaded = LoadSettings(files_, AppDir + kSettingsFile);
   static_cast<Settings&>(*this) = std::move(loaded.settings);
   if (loaded.portBoxText) ComNo.text = std::move(*loaded.portBoxText);
+  storeDirectory = AppDir;
+  for (RecordEvents* events : recordEvents_) events->storeLoaded(MailStore, AppDir);
 }
 
 void Form1::Form_Unload() {
-  archivePending();
   callEnded(CallFault::Stopped);
+  for (RecordEvents* events : recordEvents_) events->stopping();
   files_.setCurrentDirectory(AppDir);
   // Hang-up is deliberately not sent: closing the port drops the line.
   if (MSComm1.isOpen()) MSComm1.close();

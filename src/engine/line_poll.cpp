@@ -34,7 +34,6 @@ bool awaitingOwnNumber(const Form1Members& m) {
 }  // namespace
 
 void Form1::Timer1_Timer() {
-  archivePending();
   watchLine();
   if (!MSComm1.isOpen() || MSComm1.pendingInput() < 1) {
     // Only quiet ticks count, so ReplyTimer measures silence on the line.

@@ -34,16 +34,16 @@ bool Form1::addMailRecord(const Text& text, const Text& melody, const Text& imag
 
 bool Form1::saveStoreWithFallback() {
   if (SaveMailStore(files_, AppDir + kMailStoreFile, MailStore)) {
-    storeNotice.clear();
+    storeDirectory = AppDir;
     return true;
   }
   const Text elsewhere = files_.fallbackDirectory();
   if (!elsewhere.empty() && elsewhere != AppDir &&
       SaveMailStore(files_, elsewhere + kMailStoreFile, MailStore)) {
-    storeNotice = Text(status::kStoreMovedTo) + elsewhere;
+    storeDirectory = elsewhere;
     return true;
   }
-  storeNotice = status::kStoreNotSaved;
+  storeDirectory.reset();
   return false;
 }
 

@@ -54,8 +54,9 @@ void endOfCall(Form1& f) {
     if (f.MailReceived > 0) f.appendStatusLine(status::kTerminalMailLeft);
   }
   // The record of this call did not reach the program directory.
-  if ((voiceMessage || f.MailReceived > 0) && !f.storeNotice.empty()) {
-    f.appendStatusLine(f.storeNotice);
+  if ((voiceMessage || f.MailReceived > 0) && f.storeDirectory != f.AppDir) {
+    f.appendStatusLine(f.storeDirectory ? Text(status::kStoreMovedTo) + *f.storeDirectory
+                                        : Text(status::kStoreNotSaved));
   }
   f.callEnded();
 }

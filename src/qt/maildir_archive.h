@@ -15,6 +15,11 @@ class MaildirArchive : public RecordArchive {
   Text deliver(const Text& directory, const Text& name, const Bytes& message) override;
   bool exists(const Text& directory) override;
   void removeStaleTemporaries(const Text& directory) override;
+  // The ledger and the listing: qt/maildir_ledger.cpp.
+  std::vector<Text> listMessages(const Text& directory) override;
+  std::optional<Bytes> readLedger(const Text& directory) override;
+  bool appendLedger(const Text& directory, const Bytes& bytes) override;
+  bool replaceLedger(const Text& directory, const Bytes& bytes) override;
 
  private:
   std::uint64_t deliveries_ = 0;

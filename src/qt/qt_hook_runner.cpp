@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/new_mail_hook.h"
+#include "records/new_mail_hook.h"
 #include "qt/child_start.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"

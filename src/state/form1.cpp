@@ -13,6 +13,7 @@ Form1::Form1(const Form1Platform& platform)
       clock_(platform.clock),
       files_(platform.files),
       desktop_(platform.desktop),
+      recordEvents_(platform.recordEvents),
       echo_(platform.echo) {
   // The escape guard fires once per arming and is disarmed by its handler.
   Timer2.setInterval(0);

@@ -12,6 +12,7 @@
 //   modem/modem_event.cpp         HandleModemEvent
 //   modem/caller_id.cpp           IdentifyCaller
 //   modem/connection_record.cpp   HandleConnect, addMailRecord
+//   state/form1_events.cpp        calls and records told to RecordEvents
 //   console/main_window.cpp       Form_Load, Form_Unload, OpenPort, buttons,
 //                                 port box keys
 //   state/form1.cpp               the status box operations
@@ -22,14 +23,10 @@
 //                                 ClsBtn2_Click and the record actions
 //   console/transfer_files.cpp    the File menu and the drops
 //   console/help_about.cpp        CMHELPMENU_Click, CMINFO_Click
-//   modem/call_journal.cpp        the call journal (calls.log)
 //   engine/line_recovery.cpp      the line's own recovery
-//   modem/record_news.cpp         a stored record archived and told
-//   modem/record_archive.cpp      the Maildir archive
-//   modem/record_announce.cpp     the notification and the new-mail hook
 //   console/login_start.cpp       the File menu's start at login
 #include <cstdint>
-#include <deque>
+#include <optional>
 #include <vector>
 
 #include "platform/clock.h"
@@ -43,15 +40,11 @@
 #include "state/controls.h"
 #include "state/key_codes.h"
 #include "state/line_watch.h"
-#include "state/stored_record.h"
+#include "state/record_events.h"
 
 namespace ondrix {
 
-class RecordArchive;
-class Notifier;
-class HookRunner;
 class LoginStart;
-struct HookEnd;
 
 struct Form1Platform {
   SerialLine& serial;
@@ -60,6 +53,9 @@ struct Form1Platform {
   Clock& clock;
   Files& files;
   Desktop& desktop;
+  // Told of every record stored and every call ended; none: nothing beyond
+  // the store is told.
+  std::vector<RecordEvents*> recordEvents = {};
   StatusEcho* echo = nullptr;  // the status lines beyond the box; null: none
 };
 
@@ -100,11 +96,11 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   bool addMailRecord(const Text& text, const Text& melody, const Text& image);
   // Writes the store file. The store holds the only copy of the mail, so
   // when the program directory cannot be written it goes to the files'
-  // fallback directory, and storeNotice says where, or that it could not be
-  // written anywhere (it then stays in memory until the next save). Empty
-  // once a save has reached the program directory. True when one did.
+  // fallback directory; storeDirectory says where the last save went, none
+  // when no disk took it (the store then stays in memory until the next).
+  // True when a disk took it.
   bool saveStoreWithFallback();
-  Text storeNotice;
+  std::optional<Text> storeDirectory = Text();
 
   // --- main window and port ---------------------------------------------
   void Form_Load();
@@ -184,11 +180,9 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void statusCaretToStart();
 
   // --- beyond the handlers: what an unattended server needs ---------------
-  // The call journal: the call in progress, told by the handlers where a
-  // call begins, is answered, stores a record or ends; its line goes to
-  // calls.log when it ends.
+  // The call in progress, told by the handlers where a call begins, is
+  // answered, stores a record or ends; its end goes to recordEvents.
   CallRecord currentCall;
-  bool journalFailing = false;  // the operator has been told once
   void callRang();
   void callDialled(TextView number);
   void dialEnded(LineEventCode event);
@@ -209,32 +203,10 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // a port that cannot be opened yet is waited for.
   void startUnattended();
   void lineStopped();
-  // Every record kept and told: called once a stored record's reply (the
-  // terminal's page, the voice call's "*") has gone out. The archive gives
-  // the path of the message it delivered (empty when it could not), and
-  // the notices follow.
+  // A record stored in slot 1 whose reply has gone out, told to recordEvents.
   void recordStored(RecordKind kind);
-  Text archiveRecord(const StoredRecord& record);
-  void announceRecord(const StoredRecord& record, const Text& messagePath);
-  // Records whose reply went out, archived and told at the next poll tick
-  // (the port writes only once the tick returns), oldest first; the window's
-  // close takes what is left.
-  std::deque<StoredRecord> recordsToArchive;
-  void archivePending();
-  bool archiveFailing = false;  // the operator has been told once
-  // After Form_Load: half-written messages of an earlier run removed, and
-  // a store without an archive yet archived into a new one, oldest first.
-  void startArchive();
-  // A new-mail run has ended (from the runner, after the tick that started it).
-  void hookEnded(const HookEnd& end);
-  // Lines of hooks that ended during a call: the end-of-call notice would
-  // replace them, so they follow it.
-  std::vector<Text> heldHookLines;
-  void showHeldHookLines();
-  // Set by the program; null where nothing is archived or told (most tests).
-  RecordArchive* archive = nullptr;
-  Notifier* notifier = nullptr;
-  HookRunner* hookRunner = nullptr;
+  // Shows what recordEvents have to say, unless a call is in progress.
+  void sayRecordLines();
   // The start at login: the item's check mark follows the autostart entry
   // whenever the File menu opens, and a click makes or removes the entry.
   void loginStartShown();
@@ -251,6 +223,7 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   Clock& clock_;
   Files& files_;
   Desktop& desktop_;
+  std::vector<RecordEvents*> recordEvents_;
   StatusEcho* const echo_;
 
  private:
@@ -264,7 +237,6 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   void dispatchAtmlMessage(TextView message, int kind);
   // A new call: identity cleared, stage and counters reset, state set.
   void startRinging(LineStateCode ringing);
-  void writeJournal(const Text& line);
   // Whether the status box's last line is `line`.
   bool statusEndsWith(const Text& line) const;
   // Adds `line` as a line of its own, unless the status box ends with it

@@ -53,6 +53,12 @@ inline constexpr TextView kPortAwaited = u"ポートを開けません。開け�
 inline constexpr TextView kFolderNotLocked = u"フォルダをロックできません（二重起動を防げません）";
 inline constexpr TextView kJournalNotWritten = u"通話記録（calls.log）を書き込めません";
 inline constexpr TextView kArchiveNotWritten = u"メールの保管庫（Maildir）に書き込めません";
+// Records an earlier run left out of the archive, filed since (the count
+// between the two parts); a ledger that could not be read, made again.
+inline constexpr TextView kArchiveCaughtUpBefore = u"保管庫に入っていなかった記録 ";
+inline constexpr TextView kArchiveCaughtUpAfter = u" 件を保管しました";
+inline constexpr TextView kArchiveLedgerRebuilt =
+    u"保管庫の台帳（Maildir/ondrix-archived）を読めないため、保管庫の中身から作り直しました";
 // The File menu's start at login could not be switched.
 inline constexpr TextView kLoginStartNotSet = u"ログイン時の自動起動を設定できません";
 inline constexpr TextView kLoginStartFolderInWay =

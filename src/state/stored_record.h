@@ -12,7 +12,7 @@ enum class RecordKind { Mail, Voice };
 struct StoredRecord {
   RecordKind kind = RecordKind::Mail;
   LocalTime received;
-  Text caller;  // as the status box shows it; empty when none was reported
+  Text caller;  // as callerText writes it; empty when none was reported
   Text text;    // the mail's text, or the voice call's message
   Text melody;  // the melody tag as stored; empty when none
   Text image;   // the Base64 image text as stored; empty when none

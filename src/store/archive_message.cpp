@@ -169,8 +169,8 @@ Bytes composeArchiveMessage(const StoredRecord& record, const Bytes& melodyFile,
   out.reserve(1024 + (melodyFile.size() + imageFile.size()) * 4 / 3 + record.text.size() * 4);
   out += "Date: " + messageDate(record.received) + "\n";
 
-  const bool known = isReported(record.caller);
-  const std::string caller = toUtf8(known ? TextView(record.caller) : kUnknownCaller);
+  const bool known = !record.caller.empty();
+  const std::string caller = toUtf8(callerOrNone(record.caller));
   std::string local;
   for (char c : caller) {
     if (isAtext(c)) local += c;

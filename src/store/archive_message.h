@@ -9,12 +9,10 @@
 #include "core/text.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "state/caller_text.h"
 #include "state/stored_record.h"
 
 namespace ondrix {
-
-// The display name of a record without a caller's number.
-inline constexpr TextView kUnknownCaller = u"不明";
 
 // The message's bytes. `melodyFile` and `imageFile` are the bytes of the
 // working files the record's melody and picture give (empty: no such

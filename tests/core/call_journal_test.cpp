@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The call journal: the line a call leaves, and what the handlers tell it
 // beyond the calls the benchmark and the end-to-end tests play.
-#include "modem/call_journal.h"
+#include "journal/call_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,8 @@ TEST(CallJournal, LineOfEachKindOfCall) {
       {record(CK::Terminal, u"5", u"", true, true, 0, CF::None, true),
        at + "terminal\t5\t-\tno mail\t42\n"},
       {record(CK::Terminal, u"5", u"", true, false, 0), at + "terminal\t5\t-\tnot connected\t42\n"},
-      {record(CK::Other, u"", u"", false, true, 0), at + "terminal\t-\t-\tcarrier lost\t42\n"},
+      {record(CK::Other, u"", u"", false, true, 0),
+       at + "terminal\t番号通知なし\t-\tcarrier lost\t42\n"},
       {record(CK::Answer, u"5", u"", true, false, 0), at + "answer\t5\t-\tnot connected\t42\n"},
       {record(CK::Terminal, u"5", u"", true, true, 0, CF::DeviceLost),
        at + "terminal\t5\t-\tdevice lost\t42\n"},
@@ -52,6 +53,8 @@ TEST(CallJournal, LineOfEachKindOfCall) {
       {midnight, "2026-12-31T23:59:50-05:00\tother\t5\t-\tnot answered\t20\n"},
       {record(CK::Server, u"", u"", false, false, 0, CF::UncleanEnd),
        at + "server\t-\t-\trestarted after an unclean end\t42\n"},
+      {record(CK::Server, u"", u"", false, false, 3),
+       at + "server\t-\t-\tarchive caught up 3 records\t42\n"},
   };
   for (const auto& [call, line] : rows) EXPECT_EQ(toUtf8(callJournalLine(call)), line);
 }

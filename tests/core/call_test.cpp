@@ -5,7 +5,7 @@
 
 #include "atml_expect.h"
 #include "call_player.h"
-#include "fake_archive.h"
+#include "records/archive_ledger.h"
 #include "store/base64.h"
 #include "store/terminal_bitmap.h"
 
@@ -29,9 +29,8 @@ class Calls : public ::testing::Test {
  protected:
   Harness<> h;
   Form1& f = h.form;
-  FakeArchive archive;
+  FakeArchive& archive = h.fakes.archive;
   void SetUp() override {
-    f.archive = &archive;
     f.Form_Load();
     h.openLine();
     f.LineState = LineStateCode::Idle;
@@ -97,11 +96,13 @@ TEST_F(Calls, VoiceCallWithMessageFromRingToHangUp) {
   EXPECT_EQ(f.LineState, LineStateCode::Idle);
   EXPECT_EQ(f.Text3.text, u"通話終了\r\nAメールプラスあり\r\n");
   EXPECT_EQ(h.fakes.timer2.interval(), 0);
+  EXPECT_TRUE(archive.messages.empty());
+  h.fakes.fileRecords();
   ASSERT_EQ(archive.messages.size(), 1u);
   EXPECT_NE(
       archive.messages[0].find("\nFrom: 0123456789*12 <0123456789*12@caller.invalid>\nSubject: "
-                               "=?UTF-8?B?SEVMTE8gNDI=?=\nMessage-ID: <1765170000.M1P2Q1."
-                               "host@ondrix.invalid>\nX-Ondrix-Kind: voice\n"),
+                               "=?UTF-8?B?SEVMTE8gNDI=?=\nMessage-ID: <" +
+                               newestId(f.MailStore) + "@ondrix.invalid>\nX-Ondrix-Kind: voice\n"),
       std::string::npos);
 }
 

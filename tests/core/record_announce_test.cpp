@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "form1_harness.h"
-#include "modem/desktop_notice.h"
-#include "modem/new_mail_hook.h"
+#include "records/desktop_notice.h"
+#include "records/new_mail_hook.h"
+#include "state/caller_text.h"
 
 namespace ondrix {
 namespace {
@@ -70,48 +71,85 @@ TEST(RecordAnnounce, StatusLineOfAHookRun) {
   for (const auto& [end, line] : rows) EXPECT_EQ(hookEndLine(end), line) << toUtf8(end.errorTail);
 }
 
+// One caller for the archive, the notice, the hook and the journal: no
+// number is one word, a subaddress alone names nobody, and nothing begins
+// with "-".
+TEST(RecordAnnounce, CallerAsEveryoneWritesIt) {
+  const std::tuple<Text, Text, Text> live[] = {
+      {u"0123456789", u"12", u"0123456789*12"},
+      {u"0123456789", u"-", u"0123456789"},
+      {u"-", u"12", u""},
+      {u"", u"12", u""},
+      {u"-5", u"", u"5"},
+      {u"--", u"", u""},
+  };
+  for (const auto& [number, sub, caller] : live) {
+    EXPECT_EQ(callerText(number, sub), caller) << toUtf8(number) << "/" << toUtf8(sub);
+    EXPECT_EQ(callerOfStored(sub.empty() || !isReported(sub) ? number : number + u"*" + sub),
+              caller);
+  }
+  EXPECT_EQ(callerOrNone(callerOfStored(u"*12")), u"番号通知なし");
+  EXPECT_EQ(hookArguments(RecordKind::Mail, callerOfStored(u"--rf"), u"/m"),
+            (std::vector<Text>{u"/m", u"mail", u"rf"}));
+}
+
 // The notice always; the hook beside the store only with an archived
-// message and only when it may run; its failure noted once.
+// message and only when it may run, one at a time, its message also on
+// its standard input; what it says during a call follows the call's end.
 TEST(RecordAnnounce, WhatARecordLeadsTo) {
-  const Text message = u"/opt/ondrix/Maildir/new/1.M1P2.host";
   const Text refused = u"new-mail を実行しません（ほかのユーザーが書き換えられます）\r\n";
   const Text failed = u"new-mail が終了コード 3 で終わりました：no\r\n";
-  enum { Idle, StoreMoved, InACall };
-  const std::tuple<Text, HookFileFacts, int, Text> rows[] = {
-      {message, facts(0700), Idle, u"x\r\n" + failed},
-      {message, facts(0700), StoreMoved, u"x\r\n" + failed},
-      {message, facts(0700), InACall, u"x\r\n" + failed},
-      {message, HookFileFacts{}, Idle, u"x"},
-      {u"", facts(0700), Idle, u"x"},
-      {message, facts(0777), Idle, u"x\r\n" + refused},
+  const Text notArchived = u"メールの保管庫（Maildir）に書き込めません\r\n";
+  enum { Idle, StoreMoved, InACall, Refusing, RefusingInACall };
+  const std::tuple<HookFileFacts, int, Text> rows[] = {
+      {facts(0700), Idle, u"x\r\n" + failed},
+      {facts(0700), StoreMoved, u"x\r\n" + failed},
+      {facts(0700), InACall, u"x\r\n" + failed},
+      {HookFileFacts{}, Idle, u"x"},
+      {facts(0700), Refusing, u"x\r\n" + notArchived},
+      {facts(0700), RefusingInACall, u"x\r\n" + notArchived},
+      {facts(0777), Idle, u"x\r\n" + refused},
+      {facts(0777), InACall, u"x\r\n" + refused},
   };
-  for (const auto& [path, hook, when, box] : rows) {
+  for (const auto& [hook, when, box] : rows) {
     Harness<> h;
-    FakeNotifier notifier;
-    FakeHookRunner hooks;
-    h.form.notifier = &notifier;
-    h.form.hookRunner = &hooks;
-    hooks.setOnEnded([&](const HookEnd& end) { h.form.hookEnded(end); });
-    if (when == StoreMoved) h.form.storeNotice = u"メールの保存先：/home/op";
-    h.openLine();
-    h.form.currentCall.open = when == InACall;
-    const Text file = (when == StoreMoved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
-    hooks.files[file] = hook;
-    h.form.Text3.text = u"x";
-    h.form.announceRecord(stored(RecordKind::Voice, u"", u"HI"), path);
-    EXPECT_EQ(notifier.notices.size(), 1u);
-    for (const HookCall& run : hooks.runs) {
-      EXPECT_EQ(run.program, file);
-      EXPECT_EQ(run.arguments, (std::vector<Text>{message, u"voice", u"-"}));
-      EXPECT_EQ(run.workingDirectory, h.form.AppDir);
-      for (int twice = 0; twice < 2; ++twice) hooks.finishRun({HookEnd::How::Exited, 3, u"no"});
+    if (when == StoreMoved) {
+      h.fakes.files.setReadOnly(h.fakes.files.programDirectory());
+      h.fakes.files.setFallbackDirectory(u"/home/op");
     }
-    // A call's end notice would replace the line: it follows the notice.
-    if (when == InACall) {
+    h.form.Form_Load();
+    h.fakes.fileRecords();
+    const bool inACall = when == InACall || when == RefusingInACall;
+    h.fakes.archive.refusing = when == Refusing || when == RefusingInACall;
+    h.openLine();
+    const Text file = (when == StoreMoved ? u"/home/op" : h.form.AppDir) + u"\\new-mail";
+    h.fakes.hooks.files[file] = hook;
+    h.form.currentCall.open = inACall;
+    for (const Text text : {u"HI", u"HO"}) {
+      h.form.addMailRecord(text, {}, {});
+      h.form.recordStored(RecordKind::Voice);
+    }
+    h.form.Text3.text = u"x";
+    for (int i = 0; i < 2; ++i) h.fakes.recordsTimer.fire();
+    EXPECT_EQ(h.fakes.notifier.notices.size(), 2u);
+    // One at a time: the second waits for the first's end.
+    EXPECT_EQ(h.fakes.hooks.runs.size(),
+              hookVerdict(hook) == HookVerdict::Run && !h.fakes.archive.refusing ? 1u : 0u);
+    for (std::size_t i = 0; i < h.fakes.hooks.runs.size(); ++i) {
+      const HookCall run = h.fakes.hooks.runs[i];
+      EXPECT_EQ(run.program, file);
+      EXPECT_EQ(run.arguments,
+                (std::vector<Text>{h.fakes.archive.paths[i], u"voice", u"番号通知なし"}));
+      EXPECT_EQ(run.workingDirectory, h.form.AppDir);
+      EXPECT_EQ(run.standardInput, h.fakes.archive.paths[i]);
+      h.fakes.hooks.finishRun({HookEnd::How::Exited, 3, u"no"});
+    }
+    // A call's end notice would replace the lines: they follow the notice.
+    if (inACall) {
       EXPECT_EQ(h.form.Text3.text, u"x");
       h.form.callEnded();
     }
-    EXPECT_EQ(h.form.Text3.text, box) << toUtf8(path);
+    EXPECT_EQ(h.form.Text3.text, box) << when;
   }
 }
 

@@ -3,7 +3,6 @@
 // store goes, and what the operator reads when the call ends.
 #include <gtest/gtest.h>
 
-#include "fake_archive.h"
 #include "form1_harness.h"
 
 namespace ondrix {
@@ -52,12 +51,12 @@ TEST(StoreFallback, MailGoesWhereItCanAndTheOperatorIsTold) {
     files.setFallbackDirectory(c.fallback);
     files.setReadOnly(kProgramDir, !c.programDirWritable);
     files.setReadOnly(kDataDir, !c.fallbackWritable);
-    FakeArchive archive;  // the Maildir goes where the store went
-    x.form.archive = &archive;
     callWithAMail(x);
     x.form.recordStored(RecordKind::Mail);
-    x.form.archivePending();
-    EXPECT_EQ(archive.directories, std::vector<Text>{c.savedIn.empty() ? kProgramDir : c.savedIn});
+    x.fakes.fileRecords();
+    // The Maildir goes where the store went.
+    EXPECT_EQ(x.fakes.archive.directories,
+              std::vector<Text>{c.savedIn.empty() ? kProgramDir : c.savedIn});
 
     const Text ended = u"通信終了\r\nTAVIXメールあり\r\n";
     EXPECT_EQ(x.form.Text3.text, c.notice.empty() ? ended : ended + c.notice + u"\r\n");
@@ -80,7 +79,7 @@ TEST(StoreFallback, ExitWritesWhereTheStoreBelongsAgain) {
   files.setReadOnly(kProgramDir, false);
   x.form.Form_Unload();
   EXPECT_TRUE(holdsMail(files, kProgramDir));
-  EXPECT_TRUE(x.form.storeNotice.empty());
+  EXPECT_EQ(x.form.storeDirectory, kProgramDir);
 }
 
 }  // namespace

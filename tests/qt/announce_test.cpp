@@ -22,12 +22,12 @@
 #include <optional>
 #include <thread>
 
-#include "modem/desktop_notice.h"
-#include "modem/new_mail_hook.h"
 #include "qt/qt_files.h"
 #include "qt/qt_hook_runner.h"
 #include "qt/qt_notifier.h"
 #include "qt/qt_text.h"
+#include "records/desktop_notice.h"
+#include "records/new_mail_hook.h"
 
 // The service's side of Notify: app name, icon, summary and body of each call.
 class StandInNotifications : public QObject {

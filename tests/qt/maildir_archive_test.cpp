@@ -18,6 +18,7 @@
 
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
+#include "records/archive_ledger.h"
 #include "store/archive_message.h"
 #include "store/base64.h"
 #include "store/codecs.h"
@@ -59,17 +60,17 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
        u"Hi\r\n",
        "2024-02-29T23:59:00-03:30"},
       {{RecordKind::Voice, {2026, 1, 1, 0, 0, 0, 0}, u"", u"CALL ME 5PM", {}, {}},
-       Text(kUnknownCaller),
+       Text(kNoCaller),
        u"CALL ME 5PM",
        "2026-01-01T00:00:00+00:00"},
       // Full- and half-width katakana, U+FFFD, lone surrogates, a long first line.
       {{RecordKind::Mail,
         {2026, 6, 30, 12, 0, 0, 0},
-        u"-",
+        callerOfStored(u"-*12"),
         longLine + u"\xD800y\nb\r\xDC00",
         {},
         {}},
-       Text(kUnknownCaller),
+       Text(kNoCaller),
        longLine + u"\uFFFDy\r\nb\r\n\uFFFD",
        "2026-06-30T12:00:00+00:00"},
   };
@@ -137,6 +138,29 @@ TEST(MaildirArchive, StaleTmpFilesAreRemovedAndAFileInTheWayRefuses) {
   ASSERT_TRUE(QDir(dir.filePath("Maildir")).removeRecursively());
   QFile(dir.filePath("Maildir")).open(QIODevice::WriteOnly);
   EXPECT_TRUE(archive.deliver(program, archive.uniqueName(), Bytes{'x'}).empty());
+}
+
+// The ledger: none, appended, replaced whole; one that cannot be read is
+// not taken for none. The listing finds a message a client moved to cur/.
+TEST(MaildirArchive, TheLedgerAndTheMessagesItNames) {
+  QTemporaryDir dir;
+  MaildirArchive archive;
+  const Text program = toText(dir.path());
+  EXPECT_EQ(archive.readLedger(program), std::nullopt);
+  ASSERT_TRUE(archive.appendLedger(program, {'a'}) && archive.appendLedger(program, {'b'}));
+  EXPECT_EQ(archive.readLedger(program), (Bytes{'a', 'b'}));
+  ASSERT_TRUE(archive.replaceLedger(program, {'c'}));
+  EXPECT_EQ(archive.readLedger(program), Bytes{'c'});
+  EXPECT_EQ(modeOf(dir.filePath("Maildir/ondrix-archived")), 0600);
+  ASSERT_FALSE(archive.deliver(program, u"1,ondrix=1.1", {'x'}).empty());
+  ASSERT_TRUE(QFile::rename(dir.filePath("Maildir/new/1,ondrix=1.1"),
+                            dir.filePath("Maildir/cur/1,ondrix=1.1:2,S")));
+  const std::vector<Text> listed = archive.listMessages(program);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(idOfMessage(listed[0]), "1.1");
+  ASSERT_TRUE(QFile::remove(dir.filePath("Maildir/ondrix-archived")));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("Maildir/ondrix-archived"));
+  EXPECT_EQ(archive.readLedger(program), Bytes{});
 }
 
 }  // namespace

@@ -22,10 +22,12 @@
 #include <vector>
 
 #include "fakes.h"
+#include "journal/call_journal.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_login_start.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
+#include "records/record_road.h"
 #include "state/form1.h"
 #include "store/mail_store_file.h"
 
@@ -370,16 +372,14 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
     f.callEnded();
   };
   const auto archiveMail = [](Form1& f) {
-    MaildirArchive archive;
-    f.archive = &archive;
     f.StoreReceivedMail(u"本文", {}, {});
     f.recordStored(RecordKind::Mail);
-    f.archivePending();
-    f.archive = nullptr;
   };
   const Case cases[] = {
       {"archived mail", archiveMail, "Maildir/new/*",
        "write, sync, rename from ../tmp/*, sync folder"},
+      // Each line of the ledger is on the disk before the next record.
+      {"archive's ledger line", archiveMail, "Maildir/ondrix-archived", "write, sync"},
       {"store after a mail", upload, "amp.dat",
        "write, sync, rename from amp.dat.XXXXXX, sync folder, reply"},
       {"store at exit", unload, "amp.dat", "write, sync, rename from amp.dat.XXXXXX, sync folder"},
@@ -397,11 +397,19 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
     FakeTimer t1, t2;
     FakeClock clock;
     FakeDesktop desktop;
-    Form1 f({serial, t1, t2, clock, files, desktop});
+    MaildirArchive archive;
+    FakeNotifier notifier;
+    FakeHookRunner hooks;
+    FakeTimer recordsTimer;
+    RecordRoad road(archive, notifier, hooks, files, clock, recordsTimer);
+    CallJournal journal(files);
+    Form1 f({serial, t1, t2, clock, files, desktop, {&journal, &road}});
     f.Form_Load();
+    recordsTimer.fire();  // the start's look at an empty store
     fileEvents.clear();
     watchFiles = true;
     c.act(f);
+    recordsTimer.fire();
     watchFiles = false;
     const std::vector<std::string> journeys =
         journeysInto(QFileInfo(dir.path()).canonicalFilePath().toStdString() + "/" + c.file);

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop notification of a record stored: what came, from whom, and
 // the first line of its text, escaped for the service's markup.
-#include "modem/desktop_notice.h"
+#include "records/desktop_notice.h"
+
+#include "state/caller_text.h"
 
 namespace ondrix {
 namespace {
@@ -38,7 +40,7 @@ DesktopNotice desktopNotice(const StoredRecord& record) {
   DesktopNotice notice;
   notice.summary =
       record.kind == RecordKind::Mail ? u"TAVIXメールが届きました" : u"音声メッセージが届きました";
-  notice.body = u"差出人：" + (record.caller.empty() ? Text(u"番号通知なし") : record.caller);
+  notice.body = u"差出人：" + callerOrNone(record.caller);
   const Text line = firstLine(record.text);
   if (!line.empty()) notice.body += u"\n" + line;
   notice.body = escaped(notice.body);

@@ -16,8 +16,9 @@ inline constexpr std::size_t kHookErrorLength = 120;
 enum class HookVerdict { Absent, Run, OthersMayWrite, NotOurs };
 
 HookVerdict hookVerdict(const HookFileFacts& facts);
-// The message's path, the kind ("mail" or "voice"), the caller ("-" when none).
-std::vector<Text> hookArguments(const StoredRecord& record, const Text& messagePath);
+// The message's path, the kind ("mail" or "voice"), and the caller as
+// callerText writes it (never beginning with "-"), or kNoCaller.
+std::vector<Text> hookArguments(RecordKind kind, const Text& caller, const Text& messagePath);
 // The status line of a refused hook; empty for Absent and Run.
 Text hookRefusalLine(HookVerdict verdict);
 // The status line of a run that failed, with the last line it wrote to

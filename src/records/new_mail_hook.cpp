@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The new-mail hook's decisions: a file others could change is refused, as
 // a key file others could change would be; and what a failed run says.
-#include "modem/new_mail_hook.h"
+#include "records/new_mail_hook.h"
 
+#include "state/caller_text.h"
 #include "state/status_texts.h"
 
 namespace ondrix {
@@ -45,9 +46,8 @@ HookVerdict hookVerdict(const HookFileFacts& facts) {
   return HookVerdict::Run;
 }
 
-std::vector<Text> hookArguments(const StoredRecord& record, const Text& messagePath) {
-  return {messagePath, record.kind == RecordKind::Mail ? u"mail" : u"voice",
-          record.caller.empty() ? u"-" : record.caller};
+std::vector<Text> hookArguments(RecordKind kind, const Text& caller, const Text& messagePath) {
+  return {messagePath, kind == RecordKind::Mail ? u"mail" : u"voice", callerOrNone(caller)};
 }
 
 Text hookRefusalLine(HookVerdict verdict) {

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The call journal: what the handlers tell it about the call in progress,
 // and the one line per call that it appends to calls.log when the call ends.
-#include "modem/call_journal.h"
+#include "journal/call_journal.h"
 
 #include <cstdio>
+#include <utility>
 
-#include "state/form1.h"
+#include "state/caller_text.h"
 #include "state/status_texts.h"
 
 namespace ondrix {
@@ -84,6 +85,8 @@ Text outcome(const CallRecord& call) {
   Text primary;
   bool replaceable = false;  // says only that the call went, which the fault says better
   if (call.kind == CallKind::Server) {
+    // The archive caught up with records an earlier run left out.
+    if (call.records > 0) primary = u"archive caught up " + decimal(call.records) + u" records";
     replaceable = true;
   } else if (call.records > 0) {
     // Each record went to slot 1, pushing the earlier ones of the call on.
@@ -125,7 +128,10 @@ std::int64_t secondsBetween(const LocalTime& from, const LocalTime& to) {
 
 Text callJournalLine(const CallRecord& call) {
   Text line = isoLocalTime(call.began);
-  for (const Text& f : {Text(kindWord(call)), field(call.caller), field(call.calledSub),
+  // A call without a number says so in the caller's one word; the server's
+  // own lines have no call and no caller.
+  const Text caller = call.kind == CallKind::Server ? Text() : callerOrNone(call.caller);
+  for (const Text& f : {Text(kindWord(call)), field(caller), field(call.calledSub),
                         field(outcome(call)), decimal(secondsBetween(call.began, call.ended))}) {
     line += u'\t';
     line += f;
@@ -134,88 +140,51 @@ Text callJournalLine(const CallRecord& call) {
   return line;
 }
 
-void Form1::callRang() {
-  // A modem repeats its ring line while the phone rings: that is still the
-  // same call.
-  if (currentCall.open && isRinging(LineState)) return;
-  if (currentCall.open) callEnded(CallFault::NewRing);
-  currentCall = {};
-  currentCall.open = true;
-  currentCall.began = clock_.now();
-}
+CallJournal::CallJournal(Files& files) : files_(files) {}
 
-void Form1::callDialled(TextView number) {
-  if (currentCall.open) callEnded(CallFault::NewRing);
-  currentCall = {};
-  currentCall.open = true;
-  currentCall.kind = CallKind::Dial;
-  currentCall.began = clock_.now();
-  // A dial typed on the command line may carry its kind ("atdv", "atdt").
-  if (!number.empty() &&
-      ((number[0] >= u'a' && number[0] <= u'z') || (number[0] >= u'A' && number[0] <= u'Z'))) {
-    number.remove_prefix(1);
-  }
-  currentCall.caller = Text(number);
-}
+void CallJournal::callEnded(const CallRecord& call) { write(callJournalLine(call)); }
 
-void Form1::dialEnded(LineEventCode event) {
-  if (!currentCall.open || currentCall.kind != CallKind::Dial) return;
-  // The modem's "OK" to a dial means the call was made.
-  if (event == LineEventCode::Ok) currentCall.connected = true;
-  callEnded();
-}
-
-void Form1::callEnded(CallFault fault) {
-  if (!currentCall.open) return;
-  currentCall.open = false;
-  // The carrier drop that ended the call came from a port that went away.
-  if (fault == CallFault::None && !MSComm1.isOpen()) fault = CallFault::DeviceLost;
-  if (fault != CallFault::None) currentCall.fault = fault;
-  currentCall.ended = clock_.now();
-  if (currentCall.kind != CallKind::Dial) {
-    currentCall.caller.clear();
-    if (isReported(CallingId)) {
-      currentCall.caller = CallingId;
-      if (isReported(CallingSub)) currentCall.caller += u"*" + CallingSub;
-    }
-    currentCall.calledSub = isReported(ConnectedSub) ? ConnectedSub : Text();
-  }
-  writeJournal(callJournalLine(currentCall));
-  const Text notice = recoveryNotice(currentCall.fault);
-  if (!notice.empty()) noteStatus(notice);
-  showHeldHookLines();
-}
-
-void Form1::serverRestarted() {
+void CallJournal::serverRestarted(const LocalTime& at) {
   CallRecord start;
   start.kind = CallKind::Server;
   start.fault = CallFault::UncleanEnd;
-  start.began = start.ended = clock_.now();
-  writeJournal(callJournalLine(start));
+  start.began = start.ended = at;
+  write(callJournalLine(start));
 }
 
-void Form1::writeJournal(const Text& line) {
+void CallJournal::recordsCaughtUp(std::int32_t count, const LocalTime& at) {
+  CallRecord server;
+  server.kind = CallKind::Server;
+  server.began = server.ended = at;
+  server.records = count;
+  write(callJournalLine(server));
+}
+
+std::vector<Text> CallJournal::takeLines() { return std::exchange(lines_, {}); }
+
+void CallJournal::write(const Text& line) {
   const std::string utf8 = toUtf8(line);
   const Bytes bytes(utf8.begin(), utf8.end());
   // The journal goes where the store goes: the program directory, or the
   // fallback directory when that cannot be written.
-  Text dir = AppDir;
+  const Text program = files_.programDirectory();
+  Text dir = program;
   std::optional<std::int64_t> size = files_.appendBytes(dir + kCallJournalFile, bytes);
   if (!size) {
     // Asked only now: asking makes the per-user directory.
     const Text elsewhere = files_.fallbackDirectory();
-    if (!elsewhere.empty() && elsewhere != AppDir) {
+    if (!elsewhere.empty() && elsewhere != program) {
       dir = elsewhere;
       size = files_.appendBytes(dir + kCallJournalFile, bytes);
     }
   }
   if (!size) {
     // The call and the store go on; the operator is told once.
-    if (!journalFailing) noteStatus(Text(status::kJournalNotWritten));
-    journalFailing = true;
+    if (!failing_) lines_.emplace_back(status::kJournalNotWritten);
+    failing_ = true;
     return;
   }
-  journalFailing = false;
+  failing_ = false;
   if (*size > kJournalRotateBytes) files_.rename(dir + kCallJournalFile, dir + kCallJournalOldFile);
 }
 

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The call journal's line: one per call, tab-separated, UTF-8 in calls.log.
+// The call journal: one line per call, tab-separated, UTF-8 in calls.log
+// beside the store.
 #include <cstdint>
+#include <vector>
 
 #include "core/text.h"
+#include "platform/files.h"
 #include "state/call_record.h"
+#include "state/record_events.h"
 
 namespace ondrix {
 
@@ -24,5 +28,25 @@ std::int64_t secondsBetween(const LocalTime& from, const LocalTime& to);
 // the called subaddress, what became of it and its length, separated by tabs
 // and ended by a line feed.
 Text callJournalLine(const CallRecord& call);
+
+// Appends each call's line where the store goes: the program directory, or
+// the fallback directory when that cannot be written. A journal that
+// cannot be written is said once, until it can be again.
+class CallJournal : public RecordEvents {
+ public:
+  explicit CallJournal(Files& files);
+  void callEnded(const CallRecord& call) override;
+  void serverRestarted(const LocalTime& at) override;
+  std::vector<Text> takeLines() override;
+  // The archive filed `count` records an earlier run had left out.
+  void recordsCaughtUp(std::int32_t count, const LocalTime& at);
+
+ private:
+  void write(const Text& line);
+
+  Files& files_;
+  bool failing_ = false;
+  std::vector<Text> lines_;
+};
 
 }  // namespace ondrix

@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The archive's ledger file in the Maildir, and the listing of the messages
+// there, over POSIX calls: the syncs decide what a power cut leaves.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+
+#include "qt/maildir_archive.h"
+#include "qt/qt_files.h"
+#include "qt/qt_text.h"
+
+namespace ondrix {
+
+namespace {
+
+constexpr char kLedgerName[] = "/ondrix-archived";
+// A ledger is a line per record of the store: anything far larger is no
+// ledger of ours.
+constexpr off_t kLongestLedger = 1 << 20;
+
+QByteArray maildirPath(const Text& directory) {
+  return QFile::encodeName(QDir::fromNativeSeparators(toQString(directory)) +
+                           QStringLiteral("/Maildir"));
+}
+
+bool syncPath(const QByteArray& path) {
+  const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && synced;
+}
+
+// The Maildir itself, made the owner's alone and synced into its parent
+// when missing.
+bool haveMaildir(const Text& directory) {
+  const QByteArray maildir = maildirPath(directory);
+  if (::mkdir(maildir.constData(), 0700) == 0) {
+    return ::chmod(maildir.constData(), 0700) == 0 &&
+           syncPath(QFile::encodeName(QDir::fromNativeSeparators(toQString(directory))));
+  }
+  struct stat st {};
+  return errno == EEXIST && ::stat(maildir.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<Text> MaildirArchive::listMessages(const Text& directory) {
+  std::vector<Text> found;
+  for (const char* folder : {"/new", "/cur"}) {
+    const QByteArray path = maildirPath(directory) + folder;
+    DIR* dir = ::opendir(path.constData());
+    if (dir == nullptr) continue;
+    while (const dirent* entry = ::readdir(dir)) {
+      if (entry->d_name[0] == '.') continue;
+      found.push_back(
+          toText(QDir::toNativeSeparators(QFile::decodeName(path + '/' + entry->d_name))));
+    }
+    ::closedir(dir);
+  }
+  return found;
+}
+
+std::optional<Bytes> MaildirArchive::readLedger(const Text& directory) {
+  const QByteArray path = maildirPath(directory) + kLedgerName;
+  const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    // A ledger there that cannot be opened is no missing ledger.
+    if (errno == ENOENT) return std::nullopt;
+    return Bytes{};
+  }
+  Bytes bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kLongestLedger) {
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+  }
+  ::close(fd);
+  return bytes;
+}
+
+bool MaildirArchive::appendLedger(const Text& directory, const Bytes& bytes) {
+  if (!haveMaildir(directory)) return false;
+  const QByteArray path = maildirPath(directory) + kLedgerName;
+  const int fd =
+      ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool made = ::fstat(fd, &st) == 0 && st.st_size == 0;
+  bool ok = writeAllBytes(fd, bytes.data(), bytes.size()) && ::fdatasync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  // A ledger just made is in its folder only once the folder is synced.
+  if (made) ok = syncPath(maildirPath(directory)) && ok;
+  return ok;
+}
+
+bool MaildirArchive::replaceLedger(const Text& directory, const Bytes& bytes) {
+  if (!haveMaildir(directory)) return false;
+  const QByteArray path = maildirPath(directory) + kLedgerName;
+  const QByteArray staged = path + ".new";
+  const int fd =
+      ::open(staged.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  bool ok = writeAllBytes(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(staged.constData(), path.constData()) == 0;
+  if (!ok) {
+    ::unlink(staged.constData());
+    return false;
+  }
+  return syncPath(maildirPath(directory));
+}
+
+}  // namespace ondrix
