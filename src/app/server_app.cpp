@@ -31,9 +31,9 @@
 #include "qt/qt_timer.h"
 #include "qt/qt_translations.h"
 #include "qt/store_lock.h"
+#include "records/record_road.h"
 #include "service/service_notify.h"
 #include "service/stream_echo.h"
-#include "records/record_road.h"
 #include "state/form1.h"
 #include "state/status_texts.h"
 

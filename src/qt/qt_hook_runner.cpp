@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "records/new_mail_hook.h"
 #include "qt/child_start.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
+#include "records/new_mail_hook.h"
 
 namespace ondrix {
 namespace {
