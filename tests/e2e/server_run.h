@@ -103,6 +103,7 @@ class ServerRun : public ::testing::Test {
 
   void TearDown() override {
     stopModem();
+    stopDisplay();
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -157,9 +158,37 @@ class ServerRun : public ::testing::Test {
     std::vector<std::string> argv = prefix;
     argv.push_back((dir_ / "ondrix-server").string());
     argv.insert(argv.end(), args.begin(), args.end());
-    env.insert(env.end(),
+    // First, so that `env` can name another platform.
+    env.insert(env.begin(),
                {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
     return spawn(argv, env);
+  }
+
+  // A display of the test's own (Xvfb), as the environment that puts the
+  // server on it; empty when none could be started.
+  std::vector<std::string> startDisplay() {
+    for (int n = 90; n < 190 && fs::exists("/usr/bin/Xvfb"); ++n) {
+      const std::string name = ":" + std::to_string(n);
+      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) continue;
+      display_ = spawn({"/usr/bin/Xvfb", name, "-nolisten", "tcp"}, {}, dir_ / "xvfb.out");
+      int status = 0;
+      if (waitUntil([&] {
+            return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
+                   ::waitpid(display_, &status, WNOHANG) != 0;
+          }) &&
+          ::kill(display_, 0) == 0) {
+        return {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + name};
+      }
+      display_ = 0;  // taken by another test meanwhile
+    }
+    return {};
+  }
+
+  void stopDisplay() {
+    if (display_ <= 0) return;
+    ::kill(display_, SIGTERM);
+    waitFor(display_, 5000ms);
+    display_ = 0;
   }
 
   fs::path log() const { return dir_ / "received.log"; }
@@ -181,6 +210,7 @@ class ServerRun : public ::testing::Test {
   fs::path dir_;
   fs::path link_;
   pid_t modem_ = 0;
+  pid_t display_ = 0;
 };
 
 }  // namespace ondrix_e2e

@@ -135,6 +135,19 @@ TEST_F(Unattended, StartedWithoutAPersonAndAgainAfterAKill) {
             "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
 }
 
+// A logout takes the display away before any signal comes: the server ends
+// as at a close, and its next start journals no unclean end.
+TEST_F(Unattended, ADisplayLostIsACleanEnd) {
+  const std::vector<std::string> display = startDisplay();
+  if (display.empty()) GTEST_SKIP() << "no display could be started";
+  const pid_t server = startServer(dumpText("Text3", "up") + "wait 600000\n", {}, display);
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(dump("up")); }));
+  stopDisplay();
+  EXPECT_EQ(waitFor(server, 10000ms), 0);
+  EXPECT_EQ(runServerFor("close\n"), 0);
+  EXPECT_EQ(journal(), "");
+}
+
 // Each record goes to the operator's new-mail program with the archived
 // message, its kind and the caller; its failure is one status line after
 // the call's end. The session bus points nowhere, and the calls go on.
