@@ -115,6 +115,8 @@ StartOptions readStartOptions(int argc, char** argv) {
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
               const std::function<void(QWidget&)>& refused) {
+  // Before Qt, whose accessibility bridge would join a silent bus and wait.
+  keepAwayFromASilentSessionBus();
   // Qt takes its own options (-platform and the like) out of argv.
   QApplication app(argc, argv);
   const StartOptions options = readStartOptions(argc, argv);

@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,6 +106,7 @@ class ServerRun : public ::testing::Test {
   void TearDown() override {
     stopModem();
     stopDisplay();
+    if (silentBus_ >= 0) ::close(silentBus_);
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -184,6 +187,19 @@ class ServerRun : public ::testing::Test {
     return {};
   }
 
+  // A session bus that takes every connection and never says a word: a
+  // listening socket nobody reads. Its address, as the environment gives it.
+  std::string silentBus() {
+    sockaddr_un where{};
+    where.sun_family = AF_UNIX;
+    const std::string path = (dir_ / "bus").string();
+    path.copy(where.sun_path, sizeof where.sun_path - 1);
+    silentBus_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    EXPECT_EQ(::bind(silentBus_, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+    EXPECT_EQ(::listen(silentBus_, 64), 0);
+    return "DBUS_SESSION_BUS_ADDRESS=unix:path=" + path;
+  }
+
   void stopDisplay() {
     if (display_ <= 0) return;
     ::kill(display_, SIGTERM);
@@ -211,6 +227,7 @@ class ServerRun : public ::testing::Test {
   fs::path link_;
   pid_t modem_ = 0;
   pid_t display_ = 0;
+  int silentBus_ = -1;
 };
 
 }  // namespace ondrix_e2e

@@ -148,6 +148,32 @@ TEST_F(Unattended, ADisplayLostIsACleanEnd) {
   EXPECT_EQ(journal(), "");
 }
 
+// A session bus that takes the connection and never answers, with and
+// without a display: it costs the notice and nothing else. A call placed 10 s
+// after the start is answered, and SIGTERM ends the server at once.
+class SilentBus : public Unattended, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SilentBus, CostsTheNoticeAndNothingElse) {
+  std::vector<std::string> env{silentBus()};
+  if (GetParam()) {
+    const std::vector<std::string> display = startDisplay();
+    if (display.empty()) GTEST_SKIP() << "no display could be started";
+    env.insert(env.end(), display.begin(), display.end());
+  }
+  startModem(1);
+  const pid_t server = startServer("click StartBtn\nwait 600000\n", {}, env);
+  std::this_thread::sleep_for(10s);
+  const pid_t caller =
+      spawn({(kBinDir / "ondrix-linesim").string(), "call", "voice", "--dir", dir_.string()}, {},
+            dir_ / "call.out");
+  EXPECT_EQ(waitFor(caller, 60000ms), 0) << readFile(dir_ / "call.out");
+  ::kill(server, SIGTERM);
+  EXPECT_EQ(waitFor(server, 5000ms), 0) << "SIGTERM did not end the server within 5 s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Unattended, SilentBus, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "OnADisplay" : "Offscreen"; });
+
 // Each record goes to the operator's new-mail program with the archived
 // message, its kind and the caller; its failure is one status line after
 // the call's end. The session bus points nowhere, and the calls go on.
