@@ -20,10 +20,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <tuple>
 
 #include "qt/qt_text.h"
 
@@ -77,6 +80,33 @@ bool unixSocketAddress(const std::string& addresses, sockaddr_un& out, socklen_t
   length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() +
                                   (abstract ? 0 : 1));
   return true;
+}
+
+// The bus's first call, Hello, without a body: little-endian, serial 1,
+// with the header fields path, destination, interface and member.
+std::string helloCall() {
+  std::string m("l\1\0\1", 4);
+  const auto u32 = [&m](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) m += static_cast<char>(v >> (8 * i) & 0xFF);
+  };
+  u32(0);  // the body's length
+  u32(1);  // the serial
+  u32(0);  // the fields' length, set below
+  const std::tuple<char, char, std::string_view> fields[] = {{1, 'o', "/org/freedesktop/DBus"},
+                                                             {6, 's', "org.freedesktop.DBus"},
+                                                             {2, 's', "org.freedesktop.DBus"},
+                                                             {3, 's', "Hello"}};
+  for (const auto& [code, type, value] : fields) {
+    m.resize((m.size() + 7) / 8 * 8, '\0');
+    m += {code, '\1', type, '\0'};
+    u32(static_cast<std::uint32_t>(value.size()));
+    m += value;
+    m += '\0';
+  }
+  const auto fieldsLength = static_cast<std::uint32_t>(m.size() - 16);
+  for (int i = 0; i < 4; ++i) m[std::size_t(12 + i)] = static_cast<char>(fieldsLength >> (8 * i));
+  m.resize((m.size() + 7) / 8 * 8, '\0');
+  return m;
 }
 
 }  // namespace
@@ -165,32 +195,41 @@ bool sessionBusAnswers(std::chrono::milliseconds limit) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return true;
   const QDeadlineTimer deadline(limit);
+  const auto ready = [&](short events) {
+    pollfd p{fd, events, 0};
+    return ::poll(&p, 1, int(deadline.remainingTime())) == 1 && !(p.revents & POLLERR);
+  };
+  const auto say = [&](const std::string& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+  };
+  // What came before the deadline, until `enough` holds or the bus hangs up.
+  std::string heard;
+  const auto hear = [&](auto enough) {
+    char buf[256];
+    ssize_t n = 1;
+    while (!enough() && n > 0 && ready(POLLIN)) {
+      n = ::recv(fd, buf, sizeof buf, 0);
+      if (n > 0) heard.append(buf, std::size_t(n));
+    }
+    return enough();
+  };
   bool answered = false;
-  pollfd p{fd, POLLOUT, 0};
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&where), length) == 0 ||
-      (errno == EAGAIN && ::poll(&p, 1, int(deadline.remainingTime())) == 1 &&
-       !(p.revents & (POLLERR | POLLHUP)))) {
-    // The greeting's first line: a nul byte, then the EXTERNAL mechanism with
-    // the user's number in hex digits of its decimal text.
-    std::string hello("\0AUTH EXTERNAL ", 15);
+      (errno == EAGAIN && ready(POLLOUT))) {
+    // The greeting: a nul byte, then the EXTERNAL mechanism with the user's
+    // number in hex digits of its decimal text; a bus that takes it must
+    // also answer the first call, as Qt's join waits for both.
+    std::string greeting("\0AUTH EXTERNAL ", 15);
     for (char c : std::to_string(::getuid())) {
       char hex[3];
       std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(c));
-      hello += hex;
+      greeting += hex;
     }
-    hello += "\r\n";
-    if (::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL) == ssize_t(hello.size())) {
-      std::string reply;
-      p = {fd, POLLIN, 0};
-      while (reply.find("\r\n") == std::string::npos &&
-             ::poll(&p, 1, int(deadline.remainingTime())) == 1) {
-        char buf[256];
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        reply.append(buf, std::size_t(n));
-      }
-      answered = reply.find("\r\n") != std::string::npos;
-    }
+    answered = say(greeting + "\r\n") &&
+               hear([&] { return heard.find("\r\n") != std::string::npos; }) &&
+               (heard.rfind("OK ", 0) != 0 ||
+                (say("BEGIN\r\n" + helloCall()) &&
+                 hear([&, greeted = heard.size()] { return heard.size() > greeted; })));
   }
   ::close(fd);
   return answered;
