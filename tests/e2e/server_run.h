@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -170,21 +171,15 @@ class ServerRun : public ::testing::Test {
   // A display of the test's own (Xvfb), as the environment that puts the
   // server on it; empty when none could be started.
   std::vector<std::string> startDisplay() {
-    for (int n = 90; n < 190 && fs::exists("/usr/bin/Xvfb"); ++n) {
-      const std::string name = ":" + std::to_string(n);
-      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) continue;
-      display_ = spawn({"/usr/bin/Xvfb", name, "-nolisten", "tcp"}, {}, dir_ / "xvfb.out");
-      int status = 0;
-      if (waitUntil([&] {
-            return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
-                   ::waitpid(display_, &status, WNOHANG) != 0;
-          }) &&
-          ::kill(display_, 0) == 0) {
-        return {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + name};
-      }
-      display_ = 0;  // taken by another test meanwhile
+    if (!fs::exists("/usr/bin/Xvfb")) return {};
+    display_ = spawn({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, {}, dir_ / "X");
+    std::smatch number;
+    const std::regex line(R"((?:^|\n)(\d+)\n)");
+    std::string said;
+    if (!waitUntil([&] { return std::regex_search(said = readFile(dir_ / "X"), number, line); })) {
+      return {};
     }
-    return {};
+    return {"QT_QPA_PLATFORM=xcb", "DISPLAY=:" + number[1].str()};
   }
 
   // A session bus that takes every connection and never says a word: a

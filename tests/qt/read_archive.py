@@ -9,14 +9,11 @@ import os
 import re
 import sys
 
-# Header lines over 78 characters (998 octets where nothing can fold) and
-# encoded words over 75.
+# Header lines over 78 characters and encoded words over 75.
 def over_limits(raw):
     head = raw.split(b"\n\n", 1)[0]
-    lines = [l for l in head.split(b"\n") if len(l) > 78]
-    words = [w for w in re.findall(rb"=\?[^?\s]*\?[BbQq]\?[^?\s]*\?=", head) if len(w) > 75]
-    return [x.decode("latin-1") for x in lines + words]
-
+    words = re.findall(rb"=\?[^?\s]*\?[BbQq]\?[^?\s]*\?=", head)
+    return [x.decode() for x in head.split(b"\n") if len(x) > 78] + [w.decode() for w in words if len(w) > 75]
 
 faults, checked = [], 0
 for line in open(sys.argv[2], encoding="utf-8"):
