@@ -106,7 +106,7 @@ class ServerRun : public ::testing::Test {
 
   void TearDown() override {
     stopModem();
-    stopDisplay();
+    if (display_ > 0 && ::kill(display_, SIGTERM) == 0) waitFor(display_, 5000ms);
     if (silentBus_ >= 0) ::close(silentBus_);
     std::error_code ec;
     fs::remove_all(dir_, ec);
@@ -185,21 +185,13 @@ class ServerRun : public ::testing::Test {
   // A session bus that takes every connection and never says a word: a
   // listening socket nobody reads. Its address, as the environment gives it.
   std::string silentBus() {
-    sockaddr_un where{};
-    where.sun_family = AF_UNIX;
+    sockaddr_un where{AF_UNIX, {}};
     const std::string path = (dir_ / "bus").string();
     path.copy(where.sun_path, sizeof where.sun_path - 1);
     silentBus_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    EXPECT_EQ(::bind(silentBus_, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
-    EXPECT_EQ(::listen(silentBus_, 64), 0);
+    EXPECT_TRUE(::bind(silentBus_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 &&
+                ::listen(silentBus_, 64) == 0);
     return "DBUS_SESSION_BUS_ADDRESS=unix:path=" + path;
-  }
-
-  void stopDisplay() {
-    if (display_ <= 0) return;
-    ::kill(display_, SIGTERM);
-    waitFor(display_, 5000ms);
-    display_ = 0;
   }
 
   fs::path log() const { return dir_ / "received.log"; }
