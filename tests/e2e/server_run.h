@@ -162,7 +162,6 @@ class ServerRun : public ::testing::Test {
     std::vector<std::string> argv = prefix;
     argv.push_back((dir_ / "ondrix-server").string());
     argv.insert(argv.end(), args.begin(), args.end());
-    // First, so that `env` can name another platform.
     env.insert(env.begin(),
                {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
     return spawn(argv, env);

@@ -135,15 +135,14 @@ TEST_F(Unattended, StartedWithoutAPersonAndAgainAfterAKill) {
             "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
 }
 
-// A session bus that takes the connection and never answers costs the notice
-// and nothing else, with and without a display; the server ends at once,
-// by SIGTERM or by a logout that takes its display away before any signal,
-// and the next start finds a clean end.
-struct Ending {
-  bool display, logout;
+// A bus that never answers (or answers the greeting only) costs the notice and
+// nothing else, with and without a display; SIGTERM, or a logout that takes
+// the display away, ends the server at once, and the next start finds it clean.
+struct Silence {
+  bool display, greets, logout;
 };
 
-class SilentBus : public Unattended, public ::testing::WithParamInterface<Ending> {};
+class SilentBus : public Unattended, public ::testing::WithParamInterface<Silence> {};
 
 TEST_P(SilentBus, CostsTheNoticeAndNothingElse) {
   std::vector<std::string> env{silentBus()};
@@ -154,6 +153,12 @@ TEST_P(SilentBus, CostsTheNoticeAndNothingElse) {
   }
   startModem(1);
   const pid_t server = startServer("click StartBtn\nwait 600000\n", {}, env);
+  if (GetParam().greets) {
+    const char ok[] = "OK 0123456789abcdef0123456789abcdef\r\n";
+    const int greeted = ::accept(silentBus_, nullptr, nullptr);
+    EXPECT_EQ(::write(greeted, ok, sizeof ok - 1), 37);
+    ::close(greeted);
+  }
   std::this_thread::sleep_for(10s);
   const pid_t caller =
       spawn({(kBinDir / "ondrix-linesim").string(), "call", "voice", "--dir", dir_.string()}, {},
@@ -166,8 +171,8 @@ TEST_P(SilentBus, CostsTheNoticeAndNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Unattended, SilentBus,
-                         ::testing::Values(Ending{false, false}, Ending{true, false},
-                                           Ending{true, true}));
+                         ::testing::Values(Silence{false, false, false}, Silence{true, true, false},
+                                           Silence{true, false, true}));
 
 // Each record goes to the operator's new-mail program with the archived
 // message, its kind and the caller; its failure is one status line after

@@ -39,6 +39,10 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
   Text longLine;
   for (int i = 0; i < 40; ++i) longLine += u"長い件名ｶﾀｶﾅ😀 \uFFFD ";
   const Text image = encodeBase64({'D', 'O', 'T', 0, 8, 0, 2, 0xFF, 0x81});
+  const Text bank = u"=?UTF-8?B?QmFuayBTZWN1cml0eQ==?=";
+  const Text escapes = u"\x1b[2JHi\tthere\x7f\u009b1m\r\n\x1b]0;title\a";
+  const LocalTime march{2026, 3, 1, 9, 0, 0, 0};
+  const char* day = "2026-03-01T09:00:00+00:00";
   const struct {
     StoredRecord record;
     Text caller;  // as the reader shows it
@@ -73,31 +77,17 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
        Text(kUnknownCaller),
        longLine + u"\uFFFDy\r\nb\r\n\uFFFD",
        "2026-06-30T12:00:00+00:00"},
-      // A terminal's texts: a caller of 2000 digits is cut, one that reads as
-      // an encoded word is shown as it came, and no control character or
-      // escape sequence reaches a header, while the text keeps them.
-      {{RecordKind::Mail, {2026, 3, 1, 9, 0, 0, 0}, Text(2000, u'7'), u"Hi", {}, {}},
+      // A terminal's texts: a caller cut, one shown as it came, escapes that
+      // reach the text but no header.
+      {{RecordKind::Mail, march, Text(2000, u'7'), u"Hi", {}, {}},
        Text(42, u'7') + u"…",
        u"Hi",
-       "2026-03-01T09:00:00+00:00"},
-      {{RecordKind::Voice,
-        {2026, 3, 1, 9, 0, 0, 0},
-        u"=?UTF-8?B?QmFuayBTZWN1cml0eQ==?=",
-        u"=?UTF-8?B?QmFuayBTZWN1cml0eQ==?= CALL",
-        {},
-        {}},
-       u"=?UTF-8?B?QmFuayBTZWN1cml0eQ==?=",
-       u"=?UTF-8?B?QmFuayBTZWN1cml0eQ==?= CALL",
-       "2026-03-01T09:00:00+00:00"},
-      {{RecordKind::Mail,
-        {2026, 3, 1, 9, 0, 0, 0},
-        u"090\x1b[2J1234\a",
-        u"\x1b[2JHi\tthere\x7f\u009b1m\r\n\x1b]0;title\a",
-        {},
-        {}},
+       day},
+      {{RecordKind::Voice, march, bank, bank, {}, {}}, bank, bank, day},
+      {{RecordKind::Mail, march, u"090\x1b[2J1234\a", escapes, {}, {}},
        u"090 [2J1234 ",
-       u"\x1b[2JHi\tthere\x7f\u009b1m\r\n\x1b]0;title\a",
-       "2026-03-01T09:00:00+00:00",
+       escapes,
+       day,
        u" [2JHi there  1m"},
   };
 
