@@ -133,7 +133,7 @@ QtNotifier::~QtNotifier() {
         // to the next notifier's join.
         side->bus = QDBusConnection(QString());
         QDBusConnection::disconnectFromBus(connectionName());
-        delete side;
+        side->deleteLater();  // as the thread finishes
         QThread::currentThread()->quit();
       },
       Qt::QueuedConnection);
