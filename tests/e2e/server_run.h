@@ -175,9 +175,8 @@ class ServerRun : public ::testing::Test {
     std::smatch number;
     const std::regex line(R"((?:^|\n)(\d+)\n)");
     std::string said;
-    if (!waitUntil([&] { return std::regex_search(said = readFile(dir_ / "X"), number, line); })) {
-      return {};
-    }
+    const auto up = [&] { return std::regex_search(said = readFile(dir_ / "X"), number, line); };
+    if (!waitUntil(up)) return {};
     return {"QT_QPA_PLATFORM=xcb", "DISPLAY=:" + number[1].str()};
   }
 

@@ -155,8 +155,7 @@ TEST_P(SilentBus, CostsTheNoticeAndNothingElse) {
   const pid_t server = startServer("click StartBtn\nwait 600000\n", {}, env);
   // Kept open to the end: a bus that hangs up is no silent one.
   const int greeted = GetParam().greets ? ::accept(silentBus_, nullptr, nullptr) : -1;
-  const char ok[] = "OK 0123456789abcdef0123456789abcdef\r\n";
-  if (greeted >= 0) EXPECT_EQ(::write(greeted, ok, sizeof ok - 1), 37);
+  if (greeted >= 0) EXPECT_EQ(::write(greeted, "OK 0123456789abcdef0123456789abcdef\r\n", 37), 37);
   std::this_thread::sleep_for(10s);
   const pid_t caller =
       spawn({(kBinDir / "ondrix-linesim").string(), "call", "voice", "--dir", dir_.string()}, {},
