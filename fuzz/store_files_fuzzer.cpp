@@ -4,7 +4,8 @@
 // hand-edited one, one cut short by a crash), reading it must not fail
 // badly, and load -> save -> load must give the same state: nothing read is
 // lost or changed by the next save, except that a '"' inside a text comes
-// back as the quote the writer puts in its place.
+// back as the quote the writer puts in its place. Each record read, filed in
+// the archive, gives headers within the mail limits whatever its texts hold.
 //
 // Input: the settings file, 0xFF, the store file (without 0xFF: one text
 // serves as both).
@@ -12,6 +13,7 @@
 
 #include "fakes.h"
 #include "fuzz_input.h"
+#include "store/archive_message.h"
 #include "store/mail_store_file.h"
 #include "store/settings_file.h"
 
@@ -54,6 +56,29 @@ void settingsRoundTrip(FakeFiles& files, const Text& content) {
   check(secondPort == firstPort, "port box");
 }
 
+// Header lines of 78 at most, encoded words of 75, no control character.
+void checkArchiveHeaders(const Text& caller, const Text& text) {
+  const Bytes message =
+      composeArchiveMessage({RecordKind::Mail, {}, caller, text, {}, {}}, {}, {}, "x@y.invalid");
+  const std::string all(message.begin(), message.end());
+  const std::string_view head = std::string_view(all).substr(0, all.find("\n\n"));
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i <= head.size(); ++i) {
+    if (i == head.size() || head[i] == '\n') {
+      check(i - lineStart <= 78, "header line over 78");
+      lineStart = i + 1;
+    } else {
+      const auto c = static_cast<unsigned char>(head[i]);
+      check(c >= 0x20 && c < 0x7F, "control or raw byte in a header");
+    }
+  }
+  for (std::size_t at = head.find("=?"); at != std::string_view::npos; at = head.find("=?", at)) {
+    const std::size_t end = head.find("?=", at + 10);
+    check(end != std::string_view::npos && end + 2 - at <= 75, "encoded word over 75");
+    at = end + 2;
+  }
+}
+
 void storeRoundTrip(FakeFiles& files, const Text& content) {
   files.writeText(kStore, content);
   auto first = std::make_unique<MailStoreArrays>();
@@ -69,6 +94,7 @@ void storeRoundTrip(FakeFiles& files, const Text& content) {
     checkSameText(second->MailTime[i], first->MailTime[i], "MailTime");
     checkSameText(second->MailMelody[i], first->MailMelody[i], "MailMelody");
     checkSameText(second->MailImage[i], first->MailImage[i], "MailImage");
+    checkArchiveHeaders(first->MailCaller[i], first->MailText[i]);
   }
 }
 

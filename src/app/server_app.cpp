@@ -71,6 +71,9 @@ void closeOnTerminate(QWidget& window) {
 
 // The form served while the event loop runs; null before and after.
 Form1* servedForm = nullptr;
+// Its folder's lock: released at the session's end as at a close, so the
+// next start does not take the end for a crash.
+StoreLock* servedLock = nullptr;
 
 // A display that goes away (a logout that closes it before any signal
 // comes) makes Qt end the process with exit() from inside the event loop.
@@ -81,6 +84,7 @@ void endWithTheSession() {
   Form1* form = std::exchange(servedForm, nullptr);
   if (form == nullptr) return;
   form->Form_Unload();
+  if (servedLock != nullptr) servedLock->release();
   std::_Exit(0);
 }
 
@@ -118,6 +122,8 @@ StartOptions readStartOptions(int argc, char** argv) {
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
               const std::function<void(QWidget&)>& refused) {
+  // Before Qt, whose accessibility bridge would join a silent bus and wait.
+  keepAwayFromASilentSessionBus();
   // Qt takes its own options (-platform and the like) out of argv.
   QApplication app(argc, argv);
   const StartOptions options = readStartOptions(argc, argv);
@@ -245,6 +251,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // form is no longer served.
   QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { servedForm = nullptr; });
   if (watching) servedForm = &form;
+  servedLock = &lock;
   const int status = QApplication::exec();
   servedForm = nullptr;
   return status;

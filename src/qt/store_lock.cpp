@@ -58,13 +58,17 @@ StoreLock::StoreLock(const QString& folder)
   lock_.setStaleLockTime(0);
 }
 
-StoreLock::~StoreLock() {
+StoreLock::~StoreLock() { release(); }
+
+void StoreLock::release() {
   notifier_.reset();
   if (listener_ >= 0) {
     ::close(listener_);
+    listener_ = -1;
     // Only the holder of the lock ever binds this name, so it is still ours.
     ::unlink(QFile::encodeName(listening_).constData());
   }
+  lock_.unlock();
 }
 
 StoreLock::Outcome StoreLock::take() {

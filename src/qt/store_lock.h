@@ -32,6 +32,9 @@ class StoreLock {
   // Tries once; a lock whose process is gone is taken over. The lock file is
   // the owner's alone whatever the umask.
   Outcome take();
+  // Gives the folder up as the end of the program does; for an end that
+  // skips the destructors.
+  void release();
   // The lock taken was left by a server that died without ending.
   bool tookOverDeadHolder() const { return tookOver_; }
 

@@ -3,6 +3,7 @@
 // written by hand since the shape never changes (see docs/architecture.md).
 #include "store/archive_message.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <tuple>
@@ -18,6 +19,16 @@ namespace {
 // Every part is Base64, whose alphabet has no "=_", so no part can hold it.
 constexpr std::string_view kBoundary = "=_ondrix_record";
 constexpr std::size_t kLineLimit = 78;
+// RFC 2047's limit on one encoded word, "=?UTF-8?B?" and "?=" included.
+constexpr std::size_t kWordLimit = 75;
+// A caller longer than any number with its subaddress is cut, with "…", to
+// what one encoded word after "From: " carries: some readers take words
+// side by side in a name as apart, and no text of the terminal's may make a
+// header line no reader takes.
+constexpr std::size_t kNameBytes = 45;
+// The sender's local part ends its own folded line: " <", it, "@caller.invalid>".
+constexpr std::size_t kLocalLimit = 60;
+constexpr std::string_view kSenderDomain = "@caller.invalid>";
 
 bool isAtext(char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
@@ -52,6 +63,39 @@ Text withCrlf(TextView text) {
     }
   }
   return out;
+}
+
+// A terminal's control characters (and so the ESC of its escape sequences)
+// become blanks in a header, as in the journal: they would reach the screen
+// of a terminal mail reader.
+Text headerSafe(TextView text) {
+  Text out(text);
+  for (char16_t& c : out) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) c = u' ';
+  }
+  return out;
+}
+
+std::string cutCaller(std::string caller) {
+  if (caller.size() <= kNameBytes) return caller;
+  const std::string_view ellipsis = "…";
+  std::size_t keep = kNameBytes - ellipsis.size();
+  // Never inside a character: back to the lead byte of the one cut through.
+  while (keep > 0 && (static_cast<unsigned char>(caller[keep]) & 0xC0) == 0x80) --keep;
+  return caller.substr(0, keep) + std::string(ellipsis);
+}
+
+// The sender's address: the caller's letters, digits and dial signs.
+std::string senderAddress(const std::string& caller, bool known) {
+  std::string local;
+  for (char c : caller) {
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (local.size() < kLocalLimit && (alnum || c == '*' || c == '#' || c == '+' || c == '-')) {
+      local += c;
+    }
+  }
+  if (!known || local.empty()) local = "unknown";
+  return "<" + local + std::string(kSenderDomain);
 }
 
 std::size_t utf8Length(unsigned char lead) {
@@ -115,8 +159,10 @@ std::string encodedWords(std::string_view utf8, std::size_t used) {
       out += "\n ";
       column = 1;
     }
-    // "=?UTF-8?B?" and "?=" around four characters per three bytes.
-    const std::size_t room = kLineLimit > column + 12 + 8 ? kLineLimit - column - 12 : 8;
+    // "=?UTF-8?B?" and "?=" around four characters per three bytes; room
+    // for one character of four bytes at the least.
+    const std::size_t most = std::min(kWordLimit, kLineLimit - std::min(column, kLineLimit));
+    const std::size_t room = most > 12 + 8 ? most - 12 : 8;
     const std::size_t capacity = room / 4 * 3;
     std::size_t end = i;
     while (end < utf8.size()) {
@@ -170,20 +216,21 @@ Bytes composeArchiveMessage(const StoredRecord& record, const Bytes& melodyFile,
   out += "Date: " + messageDate(record.received) + "\n";
 
   const bool known = !record.caller.empty();
-  const std::string caller = toUtf8(callerOrNone(record.caller));
-  std::string local;
-  for (char c : caller) {
-    if (isAtext(c)) local += c;
-  }
-  if (!known || local.empty()) local = "unknown";
-  bool plainName = true;
+  const std::string caller = cutCaller(toUtf8(headerSafe(callerOrNone(record.caller))));
+  // Printable text that reads as an encoded word is encoded itself, so a
+  // reader shows it as it came instead of decoding it.
+  bool plainName = caller.find("=?") == std::string::npos;
   for (char c : caller) plainName = plainName && isAtext(c);
-  out += "From: ";
-  out += plainName ? caller : encodedWords(caller, 6);
-  out += " <" + local + "@caller.invalid>\n";
+  std::string from = "From: " + (plainName ? caller : encodedWords(caller, 6));
+  const std::string sender = senderAddress(caller, known);
+  const std::size_t lineStart = from.rfind('\n');
+  const std::size_t column = from.size() - (lineStart == std::string::npos ? 0 : lineStart + 1);
+  from += column + 1 + sender.size() > kLineLimit ? "\n " : " ";
+  out += from + sender + "\n";
 
   const Text& text = record.text;
-  const std::string subject = toUtf8(TextView(text).substr(0, text.find_first_of(u"\r\n")));
+  const std::string subject =
+      toUtf8(headerSafe(TextView(text).substr(0, text.find_first_of(u"\r\n"))));
   out += "Subject: " + encodedWords(subject, 9) + "\n";
   out += "Message-ID: <";
   out += messageId;

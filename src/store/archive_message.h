@@ -29,7 +29,7 @@ std::string messageDate(const LocalTime& t);
 
 // A header's text as RFC 2047 UTF-8 encoded-words ("B"), folded so that no
 // line grows beyond 78 characters when the first follows `used` characters
-// of its header line; a word never splits a character.
+// of its header line and no word beyond 75; a word never splits a character.
 std::string encodedWords(std::string_view utf8, std::size_t used);
 
 // The time a store record's "mm/dd hh:mm" names: the latest year that does

@@ -7,12 +7,15 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -103,6 +106,8 @@ class ServerRun : public ::testing::Test {
 
   void TearDown() override {
     stopModem();
+    if (display_ > 0 && ::kill(display_, SIGTERM) == 0) waitFor(display_, 5000ms);
+    if (silentBus_ >= 0) ::close(silentBus_);
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -159,7 +164,7 @@ class ServerRun : public ::testing::Test {
     std::vector<std::string> argv = prefix;
     argv.push_back((dir_ / "ondrix-server").string());
     argv.insert(argv.end(), args.begin(), args.end());
-    env.insert(env.end(),
+    env.insert(env.begin(),
                {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
     return spawn(argv, env, output);
   }
@@ -168,6 +173,31 @@ class ServerRun : public ::testing::Test {
   void putHook(const std::string& bytes) {
     writeFile(dir_ / "new-mail", bytes);
     fs::permissions(dir_ / "new-mail", fs::perms::owner_all, fs::perm_options::replace);
+  }
+
+  // A display of the test's own (Xvfb), as the environment that puts the
+  // server on it; empty when none could be started.
+  std::vector<std::string> startDisplay() {
+    if (!fs::exists("/usr/bin/Xvfb")) return {};
+    display_ = spawn({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, {}, dir_ / "X");
+    std::smatch number;
+    const std::regex line(R"((?:^|\n)(\d+)\n)");
+    std::string said;
+    const auto up = [&] { return std::regex_search(said = readFile(dir_ / "X"), number, line); };
+    if (!waitUntil(up)) return {};
+    return {"QT_QPA_PLATFORM=xcb", "DISPLAY=:" + number[1].str()};
+  }
+
+  // A session bus that takes every connection and never says a word: a
+  // listening socket nobody reads. Its address, as the environment gives it.
+  std::string silentBus() {
+    sockaddr_un where{AF_UNIX, {}};
+    const std::string path = (dir_ / "bus").string();
+    path.copy(where.sun_path, sizeof where.sun_path - 1);
+    silentBus_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    EXPECT_TRUE(::bind(silentBus_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 &&
+                ::listen(silentBus_, 64) == 0);
+    return "DBUS_SESSION_BUS_ADDRESS=unix:path=" + path;
   }
 
   fs::path log() const { return dir_ / "received.log"; }
@@ -189,6 +219,8 @@ class ServerRun : public ::testing::Test {
   fs::path dir_;
   fs::path link_;
   pid_t modem_ = 0;
+  pid_t display_ = 0;
+  int silentBus_ = -1;
 };
 
 }  // namespace ondrix_e2e

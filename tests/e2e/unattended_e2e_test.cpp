@@ -138,6 +138,45 @@ TEST_F(Unattended, StartedWithoutAPersonAndAgainAfterAKill) {
             "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
 }
 
+// A bus that never answers (or answers the greeting only) costs the notice and
+// nothing else, with and without a display; SIGTERM, or a logout that takes
+// the display away, ends the server at once, and the next start finds it clean.
+struct Silence {
+  bool display, greets, logout;
+};
+
+class SilentBus : public Unattended, public ::testing::WithParamInterface<Silence> {};
+
+TEST_P(SilentBus, CostsTheNoticeAndNothingElse) {
+  std::vector<std::string> env{silentBus()};
+  if (GetParam().display) {
+    const std::vector<std::string> display = startDisplay();
+    if (display.empty()) GTEST_SKIP() << "no display could be started";
+    env.insert(env.end(), display.begin(), display.end());
+  }
+  startModem(1);
+  const pid_t server = startServer("click StartBtn\nwait 600000\n", {}, env);
+  // Kept open to the end: a bus that hangs up is no silent one.
+  const int greeted = GetParam().greets ? ::accept(silentBus_, nullptr, nullptr) : -1;
+  if (greeted >= 0) {
+    EXPECT_EQ(::write(greeted, "OK 0123456789abcdef0123456789abcdef\r\n", 37), 37);
+  }
+  std::this_thread::sleep_for(10s);
+  const pid_t caller =
+      spawn({(kBinDir / "ondrix-linesim").string(), "call", "voice", "--dir", dir_.string()}, {},
+            dir_ / "call.out");
+  EXPECT_EQ(waitFor(caller, 60000ms), 0) << readFile(dir_ / "call.out");
+  ::kill(GetParam().logout ? display_ : server, SIGTERM);
+  EXPECT_EQ(waitFor(server, 5000ms), 0) << "the server did not end within 5 s";
+  EXPECT_EQ(runServerFor("close\n"), 0);
+  EXPECT_EQ(journal(), "voice\t0123456789*12\tCALL ME 5PM\tvoice message 1\n");
+  ::close(greeted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Unattended, SilentBus,
+                         ::testing::Values(Silence{false, false, false}, Silence{true, true, false},
+                                           Silence{true, false, true}));
+
 // Each record goes to the operator's new-mail program with the archived
 // message, its kind and the caller; its failure is one status line after
 // the call's end. The session bus points nowhere, and the calls go on.

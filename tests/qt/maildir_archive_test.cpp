@@ -40,11 +40,16 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
   Text longLine;
   for (int i = 0; i < 40; ++i) longLine += u"長い件名ｶﾀｶﾅ😀 \uFFFD ";
   const Text image = encodeBase64({'D', 'O', 'T', 0, 8, 0, 2, 0xFF, 0x81});
+  const Text bank = u"=?UTF-8?B?QmFuayBTZWN1cml0eQ==?=";
+  const Text escapes = u"\x1b[2JHi\tthere\x7f\u009b1m\r\n\x1b]0;title\a";
+  const LocalTime march{2026, 3, 1, 9, 0, 0, 0};
+  const char* day = "2026-03-01T09:00:00+00:00";
   const struct {
     StoredRecord record;
     Text caller;  // as the reader shows it
     Text text;    // as the reader gives it: what UTF-8 cannot carry replaced
     const char* date;
+    Text subject = text.substr(0, text.find_first_of(u"\r\n"));  // as the reader shows it
   } cases[] = {
       {{RecordKind::Mail,
         {2026, 12, 8, 3, 4, 5, 9 * 3600},
@@ -73,6 +78,18 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
        Text(kNoCaller),
        longLine + u"\uFFFDy\r\nb\r\n\uFFFD",
        "2026-06-30T12:00:00+00:00"},
+      // A terminal's texts: a caller cut, one shown as it came, escapes that
+      // reach the text but no header.
+      {{RecordKind::Mail, march, Text(2000, u'7'), u"Hi", {}, {}},
+       Text(42, u'7') + u"…",
+       u"Hi",
+       day},
+      {{RecordKind::Voice, march, bank, bank, {}, {}}, bank, bank, day},
+      {{RecordKind::Mail, march, u"090\x1b[2J1234\a", escapes, {}, {}},
+       u"090 [2J1234 ",
+       escapes,
+       day,
+       u" [2JHi there  1m"},
   };
 
   QTemporaryDir dir;
@@ -94,7 +111,7 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
     const QJsonObject want{{"file", toQString(name)},
                            {"caller", toQString(c.caller)},
                            {"date", c.date},
-                           {"subject", toQString(c.text.substr(0, c.text.find_first_of(u"\r\n")))},
+                           {"subject", toQString(c.subject)},
                            {"kind", r.kind == RecordKind::Voice ? "voice" : "mail"},
                            {"text", toQString(c.text)},
                            {"melody", hexOfFile(dir.filePath("melody.mmd"))},
@@ -116,7 +133,7 @@ TEST(MaildirArchive, AMailReaderParsesEachRecordAsItCame) {
   ASSERT_TRUE(reader.waitForFinished(60000));
   const std::string said = reader.readAll().toStdString();
   EXPECT_EQ(reader.exitCode(), 0) << said;
-  EXPECT_NE(said.find("4 messages read, 0 faults"), std::string::npos) << said;
+  EXPECT_NE(said.find("7 messages read, 0 faults"), std::string::npos) << said;
 }
 
 // Only tmp/ files older than 36 hours go; a Maildir that is a file refuses.

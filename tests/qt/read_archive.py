@@ -6,18 +6,28 @@ import email
 import email.policy
 import json
 import os
+import re
 import sys
+
+# Header lines over 78 characters and encoded words over 75.
+def over_limits(raw):
+    head = raw.split(b"\n\n", 1)[0]
+    words = re.findall(rb"=\?[^?\s]*\?[BbQq]\?[^?\s]*\?=", head)
+    return [x.decode() for x in head.split(b"\n") if len(x) > 78] + [w.decode() for w in words if len(w) > 75]
 
 faults, checked = [], 0
 for line in open(sys.argv[2], encoding="utf-8"):
     want = json.loads(line)
     with open(os.path.join(sys.argv[1], "new", want["file"]), "rb") as f:
-        msg = email.message_from_binary_file(f, policy=email.policy.default)
+        raw = f.read()
+    msg = email.message_from_bytes(raw, policy=email.policy.default)
     sender = msg["From"].addresses
     body = msg.get_body(preferencelist=("plain",))
     date = msg["Date"].datetime
     got = {
-        "defects": [type(d).__name__ for part in msg.walk() for d in part.defects],
+        "defects": [type(d).__name__ for part in msg.walk() for d in part.defects]
+        + [type(d).__name__ for h in msg.values() for d in h.defects],
+        "limits": over_limits(raw),
         "caller": [(a.display_name, a.domain.endswith(".invalid")) for a in sender],
         "date": (date.isoformat(), msg["Date"].split(",")[0] == date.strftime("%a")),
         "subject": str(msg["Subject"]),
@@ -28,6 +38,7 @@ for line in open(sys.argv[2], encoding="utf-8"):
     }
     expected = {
         "defects": [],
+        "limits": [],
         "caller": [(want["caller"], True)],
         "date": (want["date"], True),
         "subject": want["subject"],
