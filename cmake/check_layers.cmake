@@ -8,7 +8,7 @@ cmake_minimum_required(VERSION 3.25)
 # include whose first part names a layer ("state/form1.h") is checked; one
 # without a layer ("fakes.h") is the folder's own or its target's. A source
 # in a folder without a row fails, so a new folder is placed on purpose.
-set(core_below_qt "core platform state store engine modem console")
+set(core_below_qt "core platform state store engine modem console service")
 set(rules
   "src/core      | core                                 | no"
   "src/platform  | core platform                        | no"
@@ -17,6 +17,7 @@ set(rules
   "src/engine    | core platform state store engine     | no"
   "src/modem     | core platform state store modem      | no"
   "src/console   | core platform state store console    | no"
+  "src/service   | core service                         | no"
   "src/qt        | ${core_below_qt} qt                  | yes"
   "src/app       | ${core_below_qt} qt app              | yes"
   # The simulator never borrows the server's code: it checks the server.
@@ -37,7 +38,7 @@ set(exceptions
   "src/engine  | modem/modem_words.h"
   "src/console | modem/modem_words.h"
 )
-set(layers core platform state store engine modem console qt app)
+set(layers core platform state store engine modem console service qt app)
 
 function(trim_field text out)
   string(STRIP "${text}" text)
