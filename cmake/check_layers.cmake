@@ -17,7 +17,7 @@ set(rules
   "src/engine    | core platform state store engine     | no"
   "src/modem     | core platform state store modem      | no"
   "src/console   | core platform state store console    | no"
-  "src/service   | core service                         | no"
+  "src/service   | core platform service                | no"
   "src/qt        | ${core_below_qt} qt                  | yes"
   "src/app       | ${core_below_qt} qt app              | yes"
   # The simulator never borrows the server's code: it checks the server.

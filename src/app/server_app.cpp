@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -31,6 +32,7 @@
 #include "qt/qt_translations.h"
 #include "qt/start_requests.h"
 #include "qt/store_lock.h"
+#include "service/line_notifier.h"
 #include "service/start_options.h"
 #include "state/form1.h"
 
@@ -182,7 +184,9 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // A second after the start: the bus is no part of the first paint.
   QTimer::singleShot(1000, &window, [&notifier] { notifier.connectToSessionBus(); });
   QtHookRunner hooks(files);
-  form.notifier = &notifier;
+  // A server of one line among several (--dir): its notices name the line.
+  LineNotifier lineNotifier(notifier, toText(QFileInfo(folder).fileName()));
+  form.notifier = options.dir ? static_cast<Notifier*>(&lineNotifier) : &notifier;
   form.hookRunner = &hooks;
   hooks.setOnEnded([&](const HookEnd& end) {
     form.hookEnded(end);
