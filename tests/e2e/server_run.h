@@ -16,6 +16,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace ondrix_e2e {
@@ -92,6 +94,22 @@ inline std::string callJudged(const std::string& call) {
   return "waitfile 30000 report " + call + "\n";
 }
 
+// The 8 x 8 face of the simulated terminal's mail as a 1-bit bitmap file:
+// white colour 0, black colour 1, rows bottom-up in 4 bytes each.
+inline std::string faceBitmap() {
+  const auto le32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  std::string bmp = "BM" + le32(94) + le32(0) + le32(62) + le32(40) + le32(8) + le32(8);
+  bmp += std::string("\x01\x00\x01\x00", 4) + std::string(24, '\0');
+  bmp += std::string("\xFF\xFF\xFF\x00\x00\x00\x00\x00", 8);
+  for (char row : std::string("\x3C\x42\x99\xA5\x81\xA5\x42\x3C")) {
+    bmp += row + std::string(3, '\0');
+  }
+  return bmp;
+}
+
 class ServerRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -114,20 +132,25 @@ class ServerRun : public ::testing::Test {
     }
   }
 
-  void startModem(int port, std::vector<std::string> extra = {}) {
+  // `folder`: a data folder other than the test's (a server's --dir); its
+  // simulator is then the caller's to stop.
+  pid_t startModem(int port, std::vector<std::string> extra = {}, const fs::path& folder = {}) {
+    const fs::path at = folder.empty() ? dir_ : folder;
     std::vector<std::string> argv{(kBinDir / "ondrix-linesim").string(),
                                   "--dir",
-                                  dir_.string(),
+                                  at.string(),
                                   "--port",
                                   std::to_string(port),
                                   "--log",
                                   log().string()};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    link_ = dir_ / ("COM" + std::to_string(port));
-    modem_ = spawn(argv, {}, modemOutput());
+    const fs::path link = at / ("COM" + std::to_string(port));
+    const pid_t modem = spawn(argv, {}, at / "linesim.out");
+    if (folder.empty()) std::tie(link_, modem_) = std::pair(link, modem);
     // The simulator links the port last, once it answers.
-    ASSERT_TRUE(waitUntil([&] { return fs::is_symlink(link_); }))
-        << "the simulator did not link " << link_ << ": " << readFile(modemOutput());
+    EXPECT_TRUE(waitUntil([&] { return fs::is_symlink(link); }))
+        << "the simulator did not link " << link << ": " << readFile(at / "linesim.out");
+    return modem;
   }
 
   void stopModem() {
@@ -160,6 +183,24 @@ class ServerRun : public ::testing::Test {
     env.insert(env.end(),
                {"QT_QPA_PLATFORM=offscreen", "ONDRIX_TEST_SCRIPT=" + (dir_ / "script").string()});
     return spawn(argv, env);
+  }
+
+  // The server's copy run as a command (no script): its exit status, and
+  // what it printed in `printed`.
+  int command(const std::vector<std::string>& args, std::string& printed) {
+    std::vector<std::string> argv{(dir_ / "ondrix-server").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const int status =
+        waitFor(spawn(argv, {"QT_QPA_PLATFORM=offscreen"}, dir_ / "command.out"), 40000ms);
+    printed = readFile(dir_ / "command.out");
+    return status;
+  }
+  // A call of the simulator serving `folder`, played through it: its verdict.
+  int call(const fs::path& folder, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{(kBinDir / "ondrix-linesim").string(), "call"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), {"--dir", folder.string()});
+    return waitFor(spawn(argv, {}, folder / "call.out"), 40000ms);
   }
 
   fs::path log() const { return dir_ / "received.log"; }
