@@ -192,7 +192,7 @@ bool Form1::offerFiles(const std::vector<Text>& paths, std::string& reply) {
     } else if (!melody && !image) {
       why += shown(path) + ": neither a melody (.mmd) nor a bitmap (.bmp)\n";
     } else if (melody && !LoadMelodyFile(files_, path, element)) {
-      why += shown(path) + ": not a melody file (its first line does not begin with <MEL=)\n";
+      why += shown(path) + ": not a melody file (no <MEL= at the start of its first line)\n";
     } else if (image && !LoadImageFile(files_, path, element)) {
       why += shown(path) +
              ": not a bitmap a terminal takes (two colours, its size within the terminal's)\n";

@@ -96,6 +96,22 @@ TEST_F(ServerRun, TerminalCallWritesTheMailsMelodyAndImageFiles) {
   EXPECT_EQ(rows, "\x3C\x42\x99\xA5\x81\xA5\x42\x3C");
 }
 
+// The 8 x 8 face of the simulated terminal's mail as a 1-bit bitmap file:
+// white colour 0, black colour 1, rows bottom-up in 4 bytes each.
+std::string faceBitmap() {
+  const auto le32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  std::string bmp = "BM" + le32(94) + le32(0) + le32(62) + le32(40) + le32(8) + le32(8);
+  bmp += std::string("\x01\x00\x01\x00", 4) + std::string(24, '\0');
+  bmp += std::string("\xFF\xFF\xFF\x00\x00\x00\x00\x00", 8);
+  for (char row : std::string("\x3C\x42\x99\xA5\x81\xA5\x42\x3C")) {
+    bmp += row + std::string(3, '\0');
+  }
+  return bmp;
+}
+
 // Three melodies and one image dropped on the window: the terminal takes
 // the list page and two delivery pages, each byte checked by the simulator.
 TEST_F(ServerRun, OfferedMelodiesAndImageArePagedOut) {
@@ -174,6 +190,55 @@ TEST_F(ServerRun, CallCommandWithoutASimulatorSaysSo) {
             dir_ / "call.out");
   EXPECT_EQ(waitFor(caller, 5000ms), 2);
   EXPECT_THAT(readFile(dir_ / "call.out"), HasSubstr("no line simulator answers"));
+}
+
+// The operator's round on a server with no screen: files offered from the
+// command line (a path with a blank and Japanese) reach the terminal, and
+// again after the server was ended by --quit and started anew; a bad file
+// changes nothing; a second start says the folder is served.
+TEST_F(ServerRun, HeadlessOfferRoundSurvivesARestart) {
+  writeFile(dir_ / "メロ ディ.mmd", "<MEL=T100C>\r\n");
+  writeFile(dir_ / "face.bmp", faceBitmap());
+  writeFile(dir_ / "face.element", "<IMAGE>RE9UAAgACDxCpYGlmUI8</IMAGE>");
+  writeFile(dir_ / "tune.element", "<MEL=T100C>");
+  const std::vector<std::string> offeredCall{"terminal", "--melody",
+                                             (dir_ / "tune.element").string(), "--image",
+                                             (dir_ / "face.element").string()};
+  startModem(1);
+  std::string printed;
+  ASSERT_EQ(command({"--start", "--offer", (dir_ / "メロ ディ.mmd").string(), "face.bmp"}, printed),
+            1)
+      << "a relative path is the start's folder's, not the test's";
+  EXPECT_THAT(printed, HasSubstr("face.bmp: no such file"));
+  // Each server is up (its channel open) before the first request: a
+  // request that finds no server would start one.
+  const std::string up = "run /usr/bin/touch " + dump("up").string() + "\n";
+  const auto isUp = [this] { return fs::exists(dump("up")) && fs::remove(dump("up")); };
+  const pid_t first = startServer(up, {}, {}, {"--start"});
+  ASSERT_TRUE(waitUntil(isUp));
+  EXPECT_EQ(command({"--offer", (dir_ / "メロ ディ.mmd").string(), (dir_ / "face.bmp").string()},
+                    printed),
+            0)
+      << printed;
+  EXPECT_THAT(printed, HasSubstr("on offer: 1 melody, 1 image"));
+  EXPECT_EQ(command({"--offer", (dir_ / "missing.mmd").string()}, printed), 1);
+  EXPECT_THAT(printed, HasSubstr("missing.mmd: no such file"));
+  EXPECT_EQ(command({}, printed), 3);
+  EXPECT_THAT(printed, HasSubstr("another server already serves"));
+  EXPECT_EQ(call(dir_, offeredCall), 0) << readFile(dir_ / "call.out");
+  EXPECT_EQ(command({"--quit"}, printed), 0) << printed;
+  EXPECT_EQ(waitFor(first, 5000ms), 0) << "--quit returned before the server ended";
+
+  const pid_t second = startServer(up, {}, {}, {"--start"});
+  ASSERT_TRUE(waitUntil(isUp));
+  EXPECT_EQ(command({"--offered"}, printed), 0);
+  EXPECT_THAT(printed, HasSubstr("melody 1: <MEL=T100C>"));
+  EXPECT_EQ(call(dir_, offeredCall), 0) << readFile(dir_ / "call.out");
+  EXPECT_EQ(command({"--withdraw"}, printed), 0);
+  EXPECT_THAT(printed, HasSubstr("nothing on offer"));
+  EXPECT_EQ(call(dir_, {"terminal"}), 0) << readFile(dir_ / "call.out");
+  ::kill(second, SIGTERM);
+  EXPECT_EQ(waitFor(second, 10000ms), 0);
 }
 
 }  // namespace

@@ -94,22 +94,6 @@ inline std::string callJudged(const std::string& call) {
   return "waitfile 30000 report " + call + "\n";
 }
 
-// The 8 x 8 face of the simulated terminal's mail as a 1-bit bitmap file:
-// white colour 0, black colour 1, rows bottom-up in 4 bytes each.
-inline std::string faceBitmap() {
-  const auto le32 = [](std::uint32_t v) {
-    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 24)};
-  };
-  std::string bmp = "BM" + le32(94) + le32(0) + le32(62) + le32(40) + le32(8) + le32(8);
-  bmp += std::string("\x01\x00\x01\x00", 4) + std::string(24, '\0');
-  bmp += std::string("\xFF\xFF\xFF\x00\x00\x00\x00\x00", 8);
-  for (char row : std::string("\x3C\x42\x99\xA5\x81\xA5\x42\x3C")) {
-    bmp += row + std::string(3, '\0');
-  }
-  return bmp;
-}
-
 class ServerRun : public ::testing::Test {
  protected:
   void SetUp() override {
