@@ -203,11 +203,13 @@ void StoreLock::readRequest(int fd) {
   Client& client = **it;
   char buffer[4096];
   ssize_t n = 0;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
+  while (client.request.size() <= kLongestRequest && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
     client.request.append(buffer, static_cast<std::size_t>(n));
   }
   const bool ended = n == 0;
-  if (!ended && errno == EAGAIN && client.request.size() <= kLongestRequest) return;
+  if (!ended && (errno == EAGAIN || errno == EINTR) && client.request.size() <= kLongestRequest) {
+    return;
+  }
   // The whole request has come (the client shut its side), or the
   // connection failed or grew too long.
   std::unique_ptr<Client> done = std::move(*it);
