@@ -206,7 +206,12 @@ TEST_F(ServerRun, HeadlessOfferRoundSurvivesARestart) {
                                              (dir_ / "face.element").string()};
   startModem(1);
   std::string printed;
-  ASSERT_EQ(command({"--start", "--offer", (dir_ / "メロ ディ.mmd").string(), "face.bmp"}, printed),
+  EXPECT_EQ(command({"--bogus"}, printed), 2) << printed;
+  EXPECT_EQ(command({"--help"}, printed), 0) << printed;
+  EXPECT_THAT(printed, HasSubstr("usage: ondrix-server"));
+  // Refused, this start (which would serve, so on the offscreen screen) ends.
+  ASSERT_EQ(command({"--start", "--offer", (dir_ / "メロ ディ.mmd").string(), "face.bmp"}, printed,
+                    {"QT_QPA_PLATFORM=offscreen"}),
             1)
       << "a relative path is the start's folder's, not the test's";
   EXPECT_THAT(printed, HasSubstr("face.bmp: no such file"));

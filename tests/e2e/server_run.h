@@ -169,13 +169,14 @@ class ServerRun : public ::testing::Test {
     return spawn(argv, env);
   }
 
-  // The server's copy run as a command (no script): its exit status, and
-  // what it printed in `printed`.
-  int command(const std::vector<std::string>& args, std::string& printed) {
+  // The server's copy run as a command (no script), by default on a machine
+  // with no display at all: its exit status, and what it printed.
+  int command(const std::vector<std::string>& args, std::string& printed,
+              const std::vector<std::string>& env = {
+                  "QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="}) {
     std::vector<std::string> argv{(dir_ / "ondrix-server").string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const int status =
-        waitFor(spawn(argv, {"QT_QPA_PLATFORM=offscreen"}, dir_ / "command.out"), 40000ms);
+    const int status = waitFor(spawn(argv, env, dir_ / "command.out"), 40000ms);
     printed = readFile(dir_ / "command.out");
     return status;
   }
