@@ -171,7 +171,7 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   QtDesktop desktop(&files);
 
   MaildirArchive archive;
-  QtLoginStart loginStart;
+  QtLoginStart loginStart(options.dir ? folder : QString());
 
   Form1 form({serial, timer1, timer2, clock, files, desktop});
   form.archive = &archive;

@@ -447,6 +447,10 @@ TEST(LoginStart, EntryStartsTheProgramWithStart) {
       EXPECT_EQ(*entry, utf8(head + *exec + " --start\n")) << toUtf8(path);
     }
   }
+  // A server of one line starts again in its own folder.
+  EXPECT_EQ(loginEntryBytes(u"/usr/bin/ondrix-server", u"/h/line 2"),
+            utf8(head + "/usr/bin/ondrix-server --start --dir \"/h/line 2\"\n"));
+  EXPECT_EQ(loginEntryBytes(u"/usr/bin/ondrix-server", u"line2"), std::nullopt);
 }
 
 TEST(LoginStart, ItemFollowsTheEntryAndAFaultChangesNothingElse) {
