@@ -50,6 +50,22 @@ std::vector<Text> texts(const std::vector<std::string>& paths) {
 
 void print(bool ok, const std::string& text) { std::fputs(text.c_str(), ok ? stdout : stderr); }
 
+// The request's files, refused as a whole when one is a pipe, a socket or a
+// device: reading it would hold the window's thread until someone writes.
+bool offerOrRefuse(Form1& form, const std::vector<std::string>& files, std::string& reply) {
+  const std::vector<Text> paths = texts(files);
+  std::string refused;
+  for (const Text& path : paths) {
+    const QFileInfo info(toQString(path));
+    if (info.exists() && !info.isDir() && !info.isFile()) {
+      refused += toUtf8(path) + ": not a file that can be read whole\n";
+    }
+  }
+  if (refused.empty()) return form.offerFiles(paths, reply);
+  reply = refused + "nothing changed\n" + offerListing(form);
+  return false;
+}
+
 }  // namespace
 
 QString dataFolder(const StartOptions& options) {
@@ -100,7 +116,7 @@ StoreLock::Reply answerStartRequest(Form1& form, Form1Window& window, const std:
     case StartRequest::Offer:
     case StartRequest::Withdraw: {
       std::string text;
-      const bool ok = form.offerFiles(texts(files), text);
+      const bool ok = offerOrRefuse(form, files, text);
       window.refresh();
       return {encodeReply(ok, text)};
     }
@@ -128,7 +144,7 @@ bool offerAtStart(Form1& form, const StartOptions& options) {
             .toStdString());
   }
   std::string text;
-  const bool ok = form.offerFiles(texts(files), text);
+  const bool ok = offerOrRefuse(form, files, text);
   print(ok, text);
   return ok;
 }

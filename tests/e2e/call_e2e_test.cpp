@@ -2,6 +2,8 @@
 // Whole calls: the simulator rings, plays the modem and the caller, and
 // checks every byte the server answers; the server's status box and files
 // show what became of the call.
+#include <sys/stat.h>
+
 #include <regex>
 
 #include "server_run.h"
@@ -228,6 +230,9 @@ TEST_F(ServerRun, HeadlessOfferRoundSurvivesARestart) {
   EXPECT_THAT(printed, HasSubstr("on offer: 1 melody, 1 image"));
   EXPECT_EQ(command({"--offer", (dir_ / "missing.mmd").string()}, printed), 1);
   EXPECT_THAT(printed, HasSubstr("missing.mmd: no such file"));
+  ASSERT_EQ(::mkfifo((dir_ / "pipe.mmd").c_str(), 0600), 0);
+  EXPECT_EQ(command({"--offer", (dir_ / "pipe.mmd").string()}, printed), 1);
+  EXPECT_THAT(printed, HasSubstr("not a file that can be read whole")) << "read, it would hang";
   EXPECT_EQ(command({}, printed), 3);
   EXPECT_THAT(printed, HasSubstr("another server already serves"));
   EXPECT_EQ(call(dir_, offeredCall), 0) << readFile(dir_ / "call.out");
