@@ -48,6 +48,12 @@ std::vector<Text> texts(const std::vector<std::string>& paths) {
   return out;
 }
 
+// The server has a folder of its own: a relative path means the start's.
+std::string absolute(const std::string& file) {
+  return QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(file.c_str())))
+      .toStdString();
+}
+
 void print(bool ok, const std::string& text) { std::fputs(text.c_str(), ok ? stdout : stderr); }
 
 // The request's files, refused as a whole when one is a pipe, a socket or a
@@ -81,7 +87,6 @@ QString dataFolder(const StartOptions& options) {
 }
 
 int askServingServer(const StoreLock& lock, const StartOptions& options) {
-  // The server has a folder of its own: a relative path means this one's.
   std::vector<std::string> files;
   for (const std::string& file : options.files) {
     if (file.find('\n') != std::string::npos) {
@@ -89,9 +94,7 @@ int askServingServer(const StoreLock& lock, const StartOptions& options) {
                    file.c_str());
       return 1;
     }
-    files.push_back(
-        QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(file.c_str())))
-            .toStdString());
+    files.push_back(absolute(file));
   }
   const bool quit = options.request == StartRequest::Quit;
   const auto reply =
@@ -138,11 +141,7 @@ bool offerAtStart(Form1& form, const StartOptions& options) {
     return true;
   }
   std::vector<std::string> files;
-  for (const std::string& file : options.files) {
-    files.push_back(
-        QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(file.c_str())))
-            .toStdString());
-  }
+  for (const std::string& file : options.files) files.push_back(absolute(file));
   std::string text;
   const bool ok = offerOrRefuse(form, files, text);
   print(ok, text);
