@@ -175,13 +175,13 @@ TEST_F(Unattended, NewMailHookRunsForEachRecord) {
 TEST_F(Unattended, TwoLinesEachKeepTheirOwnCalls) {
   const fs::path lines[] = {dir_ / "data" / "line1", dir_ / "data" / "line2"};
   pid_t modems[2], servers[2];
-  for (int i = 0; i < 2; ++i) {
-    // The server makes its folder; its line is waited for meanwhile.
-    servers[i] = startServer("", {}, {}, {"--start", "--dir", lines[i].string()});
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(lines[i] / "ondrix-server.lock"); }));
-    modems[i] = startModem(1, {}, lines[i]);
-  }
   std::string printed;
+  for (int i = 0; i < 2; ++i) {
+    // The first word with a folder makes it; nobody serves it yet.
+    EXPECT_EQ(command({"--dir", lines[i].string(), "--offered"}, printed), 1) << printed;
+    modems[i] = startModem(1, {}, lines[i]);
+    servers[i] = startServer("", {}, {}, {"--start", "--dir", lines[i].string()});
+  }
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(command({"--dir", lines[i].string(), "--offered"}, printed), 0) << printed;
     EXPECT_EQ(call(lines[i], {"terminal"}), 0) << readFile(lines[i] / "call.out");
