@@ -17,7 +17,8 @@ set(rules
   "src/engine    | core platform state store engine     | no"
   "src/modem     | core platform state store modem      | no"
   "src/console   | core platform state store console    | no"
-  # What the service manager and its journal are told: the line's state.
+  # What the service manager and its journal are told, and what the command
+  # line asks: the line's state, the start options.
   "src/service   | core platform state service          | no"
   # A record's road and the call journal: told by Form1 through
   # state/record_events.h, never reaching into the handlers' folders.

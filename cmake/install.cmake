@@ -31,7 +31,8 @@ install(FILES ${ONDRIX_PACKAGING_DIR}/${ONDRIX_APP_ID}.metainfo.xml
 
 # The user unit goes where systemd looks for a package's units: lib/, not
 # the multiarch library folder.
-install(FILES ${ONDRIX_PACKAGING_DIR}/ondrix-server.service DESTINATION lib/systemd/user)
+install(FILES ${ONDRIX_PACKAGING_DIR}/ondrix-server.service ${ONDRIX_PACKAGING_DIR}/ondrix-server@.service
+        DESTINATION lib/systemd/user)
 
 set(ONDRIX_ICON_SIZES 16 22 24 32 48 64 128 256)
 foreach(size IN LISTS ONDRIX_ICON_SIZES)

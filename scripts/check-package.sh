@@ -5,7 +5,7 @@
 #   hardening-check         every protection of both programs,
 #   appstreamcli validate   the AppStream metadata, and its link to the entry,
 #   desktop-file-validate   the desktop entry,
-#   systemd-analyze verify  the user unit, where systemd's tool is present,
+#   systemd-analyze verify  the user units (the template as an instance), where systemd's tool is present,
 # each on the files as the package installs them. Called by scripts/test.sh.
 #   scripts/check-package.sh [BUILD_DIR]
 set -euo pipefail
@@ -69,23 +69,28 @@ echo "desktop-file-validate: $(ls "$tree"/usr/share/applications) valid"
 # installed system its command and manual page are the tree's: a copy names
 # the tree's server, and man looks in the tree. A warning fails it too, since
 # systemd only warns about a line it ignores.
-unit=$tree/usr/lib/systemd/user/ondrix-server.service
-if [[ ! -f $unit ]]; then
-  fail "no user unit in the package"
-elif command -v systemd-analyze >/dev/null; then
-  scratch=$tree/unit-check
-  mkdir -m 700 "$scratch"
-  sed "s|/usr/bin/ondrix-server|$tree/usr/bin/ondrix-server|" "$unit" >"$scratch/ondrix-server.service"
-  if out=$(XDG_RUNTIME_DIR=$scratch MANPATH=$tree/usr/share/man \
-    systemd-analyze --user verify "$scratch/ondrix-server.service" 2>&1) && [[ -z $out ]]; then
-    echo "systemd-analyze verify: ondrix-server.service valid"
+for name in ondrix-server.service ondrix-server@.service; do
+  unit=$tree/usr/lib/systemd/user/$name
+  # A template is verified as one of its instances.
+  checked=${name/@./@line1.}
+  if [[ ! -f $unit ]]; then
+    fail "no user unit $name in the package"
+  elif command -v systemd-analyze >/dev/null; then
+    scratch=$tree/unit-check
+    mkdir -m 700 "$scratch"
+    sed "s|/usr/bin/ondrix-server|$tree/usr/bin/ondrix-server|" "$unit" >"$scratch/$name"
+    [[ $checked == "$name" ]] || ln -s "$name" "$scratch/$checked"
+    if out=$(XDG_RUNTIME_DIR=$scratch MANPATH=$tree/usr/share/man \
+      systemd-analyze --user verify "$scratch/$checked" 2>&1) && [[ -z $out ]]; then
+      echo "systemd-analyze verify: $checked valid"
+    else
+      fail "systemd-analyze verify $checked: $out"
+    fi
+    rm -rf "$scratch"
   else
-    fail "systemd-analyze verify ondrix-server.service: $out"
+    echo "systemd-analyze: not installed, $name is not verified"
   fi
-  rm -rf "$scratch"
-else
-  echo "systemd-analyze: not installed, the user unit is not verified"
-fi
+done
 
 echo "package checks took $(($(date +%s) - start)) s: $([[ $status == 0 ]] && echo passed || echo FAILED)"
 exit $status

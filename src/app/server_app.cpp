@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -30,10 +32,13 @@
 #include "qt/qt_text.h"
 #include "qt/qt_timer.h"
 #include "qt/qt_translations.h"
+#include "qt/start_requests.h"
 #include "qt/store_lock.h"
 #include "records/record_road.h"
 #include "service/service_notify.h"
 #include "service/stream_echo.h"
+#include "service/line_notifier.h"
+#include "service/start_options.h"
 #include "state/form1.h"
 #include "state/status_texts.h"
 
@@ -94,41 +99,79 @@ void endWithTheSession() {
 namespace {
 
 // Exit status of a start refused because another server holds the folder,
-// and of a command line the program does not take.
+// of a command line the program does not take, and of a request refused or
+// not answered.
 constexpr int kFolderInUse = 3;
 constexpr int kUsage = 2;
+constexpr int kRefused = 1;
 
-// What the command line asks, once Qt has taken its own options.
-struct StartOptions {
-  bool startLine = false;  // --start: the line is started as 開始 would
-  bool valid = true;
-};
-
-StartOptions readStartOptions(int argc, char** argv) {
-  StartOptions options;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--start") == 0) {
-      options.startLine = true;
-    } else {
-      std::fprintf(stderr, "ondrix-server: unknown option %s\nusage: ondrix-server [--start]\n",
-                   argv[i]);
-      options.valid = false;
-    }
-  }
-  return options;
-}
+#ifndef ONDRIX_VERSION_MAJOR
+#define ONDRIX_VERSION_MAJOR 0
+#define ONDRIX_VERSION_MINOR 0
+#define ONDRIX_VERSION_REVISION 0
+#endif
 
 }  // namespace
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
               const std::function<void(QWidget&)>& refused) {
+  // Read before Qt needs a display: help, the version and a wrong option are
+  // told on a machine without one. Qt reads its own options later.
+  const StartOptions options = parseStartOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "ondrix-server: %s\n%s\n", options.error.c_str(), usageLine().c_str());
+    return kUsage;
+  }
+  if (options.help) {
+    std::fputs(helpText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("ondrix-server %d.%d.%d\n", ONDRIX_VERSION_MAJOR, ONDRIX_VERSION_MINOR,
+                ONDRIX_VERSION_REVISION);
+    return 0;
+  }
+  // Before the folder is chosen: the per-user data folder is named by it.
+  QCoreApplication::setApplicationName(QStringLiteral("Ondrix Server"));
+  const QString folder = dataFolder(options);
+  if (folder.isEmpty()) return kRefused;
+
+  // Before any file is read: a second server in the same folder would write
+  // the store it loaded over the mail the first one took since.
+  StoreLock lock(folder);
+  const StoreLock::Outcome held = lock.take();
+  const bool screen = hasScreen(options, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                                std::getenv("WAYLAND_DISPLAY"));
+  if (held == StoreLock::Outcome::HeldByAnother) {
+    if (options.request != StartRequest::None) return askServingServer(lock, options);
+    lock.askHolderToShowItself();
+    ServiceNotify::fromEnvironment().readyToEnd();
+    // Started without a person (a login entry, a service manager), or with
+    // no screen: the running server goes on, and nobody is there to read a
+    // message box. Automation attached to the box reads it.
+    if (options.startLine || (!screen && !refused)) {
+      std::fprintf(stderr, "ondrix-server: another server already serves %s\n",
+                   QFile::encodeName(QDir::toNativeSeparators(folder)).constData());
+      return kFolderInUse;
+    }
+    keepAwayFromASilentSessionBus();
+    QApplication app(argc, argv);
+    installJapaneseQtTexts();
+    runMessageBox(QStringLiteral(u"このフォルダではサーバーがすでに動いています。\n") +
+                      QDir::toNativeSeparators(folder),
+                  nullptr, refused);
+    return kFolderInUse;
+  }
+  if (options.request == StartRequest::Offered || options.request == StartRequest::Quit) {
+    std::fprintf(stderr, "ondrix-server: no server serves %s\n",
+                 QFile::encodeName(QDir::toNativeSeparators(folder)).constData());
+    return options.request == StartRequest::Quit ? 0 : kRefused;
+  }
+
   // Before Qt, whose accessibility bridge would join a silent bus and wait.
   keepAwayFromASilentSessionBus();
   // Qt takes its own options (-platform and the like) out of argv.
   QApplication app(argc, argv);
-  const StartOptions options = readStartOptions(argc, argv);
-  if (!options.valid) return kUsage;
-  QApplication::setApplicationName(QStringLiteral("Ondrix Server"));
   // The desktop entry's name: Wayland desktops match the window to its entry
   // (title, icon) by it.
   QApplication::setDesktopFileName(QStringLiteral("org.example.ondrix.server"));
@@ -142,41 +185,26 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // would end the server with the mail in memory.
   ::signal(SIGXFSZ, SIG_IGN);
 #endif
-  QtFiles files;
-  // Before any file is read: a second server in the same folder would write
-  // the store it loaded over the mail the first one took since.
-  const QString folder = QDir::fromNativeSeparators(toQString(files.programDirectory()));
-  StoreLock lock(folder);
-  const StoreLock::Outcome held = lock.take();
-  if (held == StoreLock::Outcome::HeldByAnother) {
-    lock.askHolderToShowItself();
-    ServiceNotify::fromEnvironment().readyToEnd();
-    // Started without a person (a login entry, a service manager): the
-    // running server goes on, and nobody is there to read a message box.
-    if (options.startLine) return kFolderInUse;
-    runMessageBox(QStringLiteral(u"このフォルダではサーバーがすでに動いています。\n") +
-                      QDir::toNativeSeparators(folder),
-                  nullptr, refused);
-    return kFolderInUse;
-  }
-
+  QtFiles files(toText(QDir::toNativeSeparators(folder)));
   // What a power cut left in the middle of a replacement is no one's now.
   if (held == StoreLock::Outcome::Taken) QtFiles::removeLeftTemporaries(folder);
-
   QtSerialLine serial(files.programDirectory());
   QtTimer timer1;
   QtTimer timer2;
   QtClock clock;
   QtDesktop desktop(&files);
 
-  QtLoginStart loginStart;
+  QtLoginStart loginStart(options.dir ? folder : QString());
   // A record's road (the archive, the notice, the hook) and the journal,
   // told by the form of every record stored and every call ended.
   MaildirArchive archive;
   QtNotifier notifier;
+  // A server of one line among several (--dir): its notices name the line.
+  LineNotifier lineNotifier(notifier, toText(QFileInfo(folder).fileName()));
+  Notifier& notices = options.dir ? static_cast<Notifier&>(lineNotifier) : notifier;
   QtHookRunner hooks(files);
   QtTimer recordsTimer;
-  RecordRoad road(archive, notifier, hooks, files, clock, recordsTimer);
+  RecordRoad road(archive, notices, hooks, files, clock, recordsTimer);
   CallJournal journal(files);
   road.setOnCaughtUp([&](int count) { journal.recordsCaughtUp(count, clock.now()); });
 
@@ -213,6 +241,9 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   });
 
   form.Form_Load();
+  // The offer of the last run, then the one of the command line over it.
+  form.restoreOffer();
+  if (!offerAtStart(form, options)) return kRefused;
   if (lock.tookOverDeadHolder()) form.serverRestarted();
   // The mark is right from the start, not only once the menu has opened.
   form.loginStartShown();
@@ -222,7 +253,11 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   window.refresh();
   window.show();
   // Once the window is mapped: until then a second start has nothing to raise.
-  if (held == StoreLock::Outcome::Taken) lock.listenForSecondStarts(window);
+  if (held == StoreLock::Outcome::Taken) {
+    lock.listenForSecondStarts(window, [&form, &window](const std::string& request) {
+      return answerStartRequest(form, window, request);
+    });
+  }
 #ifdef Q_OS_UNIX
   closeOnTerminate(window);
 #endif

@@ -10,7 +10,8 @@ namespace ondrix {
 
 // `shown` runs once the window is shown, before the event loop; `refused`
 // runs with the message box of a start refused because another server holds
-// the folder. The shipped program passes nothing, test builds attach their
+// the folder (given, the box is shown even with no screen: the automation
+// reads it). The shipped program passes nothing, test builds attach their
 // automation there.
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown = {},
               const std::function<void(QWidget&)>& refused = {});

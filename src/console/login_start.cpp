@@ -29,7 +29,7 @@ void Form1::loginStartClicked() {
       if (!loginStart->remove()) noteStatus(Text(status::kLoginStartNotRemoved));
       break;
     case LoginStartStep::Write: {
-      const auto entry = loginEntryBytes(loginStart->programPath());
+      const auto entry = loginEntryBytes(loginStart->programPath(), loginStart->dataFolder());
       if (!entry || !loginStart->write(*entry)) noteStatus(Text(status::kLoginStartNotSet));
       break;
     }

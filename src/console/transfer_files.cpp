@@ -2,9 +2,12 @@
 // The File menu and files dropped on the window: saving the shown mail's
 // melody and image, and putting melodies and images on offer.
 #include <algorithm>
+#include <string>
+#include <tuple>
 
 #include "state/form1.h"
 #include "store/codecs.h"
+#include "store/offer_file.h"
 
 namespace ondrix {
 
@@ -49,6 +52,21 @@ std::int16_t loadDropped(Files& files, const std::vector<Text>& paths, TextView 
   }
   return count;
 }
+
+// The offer as it now stands goes to the offer file, so a restart offers
+// the same.
+void keepOffer(Form1& form, Files& files) {
+  if (!files.writeBytes(form.AppDir + kOfferFile, offerFileBytes(form))) {
+    form.appendStatusLine(u"提供中のメロディーとイメージを記録できません（offer.dat）");
+  }
+}
+
+bool endsWith(const Text& path, TextView extension) {
+  return path.size() >= extension.size() &&
+         pathMentions(path.substr(path.size() - extension.size()), extension);
+}
+
+std::string shown(const Text& path) { return toUtf8(path); }
 
 }  // namespace
 
@@ -115,15 +133,18 @@ void Form1::CMLOADMMD_Click() {
   if (chosen && LoadMelodyFile(files_, *chosen, MelodyPool[0])) {
     // Entry 0 is offered whatever the count, so the count stays.
     Text4.text = kMelodyIndicator;
-    return;
+  } else {
+    clearMelodyOffer();
   }
-  clearMelodyOffer();
+  keepOffer(*this, files_);
 }
 
 void Form1::CMLOADIMG_Click() {
   const auto chosen = desktop_.openFileDialog(ImageLoadDialog);
-  if (chosen && LoadImageFile(files_, *chosen, ImagePool[0]) && showPicture(*chosen)) return;
-  clearImageOffer();
+  if (!chosen || !LoadImageFile(files_, *chosen, ImagePool[0]) || !showPicture(*chosen)) {
+    clearImageOffer();
+  }
+  keepOffer(*this, files_);
 }
 
 void Form1::Text4_OLEDragDrop(const std::vector<Text>& paths) {
@@ -133,12 +154,95 @@ void Form1::Text4_OLEDragDrop(const std::vector<Text>& paths) {
   };
   MelodyCount = loadDropped(files_, paths, u".mmd", LoadMelodyFile, MelodyPool, showNote);
   if (MelodyCount == 0) clearMelodyOffer();
+  keepOffer(*this, files_);
 }
 
 void Form1::Image1_OLEDragDrop(const std::vector<Text>& paths) {
   ImageCount = loadDropped(files_, paths, u".bmp", LoadImageFile, ImagePool,
                            [this](const Text& path) { return showPicture(path); });
   if (ImageCount == 0) clearImageOffer();
+  keepOffer(*this, files_);
+}
+
+// The files of each kind replace that kind's offer as a drop of them would,
+// but only when every one of them would be taken: a request with a file
+// that is missing, a folder, of neither kind or not valid, or more than ten
+// of a kind, leaves that kind's offer as it was. No file withdraws both.
+bool Form1::offerFiles(const std::vector<Text>& paths, std::string& reply) {
+  reply.clear();
+  if (paths.empty()) {
+    clearMelodyOffer();
+    clearImageOffer();
+    keepOffer(*this, files_);
+    reply = offerListing(*this);
+    return true;
+  }
+  std::vector<Text> melodies, images;
+  std::string refusals[2];  // melodies, images
+  std::string unknown;
+  for (const Text& path : paths) {
+    const bool melody = endsWith(path, u".mmd");
+    const bool image = !melody && endsWith(path, u".bmp");
+    std::string& why = melody ? refusals[0] : image ? refusals[1] : unknown;
+    Text element;
+    if (!files_.exists(path)) {
+      why += shown(path) + ": no such file\n";
+    } else if (files_.isDirectory(path)) {
+      why += shown(path) + ": a folder, not a file\n";
+    } else if (!melody && !image) {
+      why += shown(path) + ": neither a melody (.mmd) nor a bitmap (.bmp)\n";
+    } else if (melody && !LoadMelodyFile(files_, path, element)) {
+      why += shown(path) + ": not a melody file (no <MEL= at the start of its first line)\n";
+    } else if (image && !LoadImageFile(files_, path, element)) {
+      why += shown(path) +
+             ": not a bitmap a terminal takes (two colours, its size within the terminal's)\n";
+    }
+    if (melody || image) (melody ? melodies : images).push_back(path);
+  }
+  for (auto [count, why, kind] : {std::tuple{melodies.size(), &refusals[0], "melodies"},
+                                  std::tuple{images.size(), &refusals[1], "images"}}) {
+    if (count > static_cast<std::size_t>(kMaxDropped)) {
+      *why += std::to_string(count) + " " + kind + ": at most " + std::to_string(kMaxDropped) +
+              " of a kind are offered\n";
+    }
+  }
+  const bool refused = !unknown.empty() || !refusals[0].empty() || !refusals[1].empty();
+  if (unknown.empty()) {
+    // Through the drop's own handlers, so the window shows the offer as
+    // after a drop.
+    if (!melodies.empty() && refusals[0].empty()) Text4_OLEDragDrop(melodies);
+    if (!images.empty() && refusals[1].empty()) {
+      Image1_OLEDragDrop(images);
+      if (ImageCount != static_cast<std::int16_t>(images.size())) {
+        refusals[1] += "the picture box could not show the bitmaps: no image on offer\n";
+      }
+    }
+  }
+  reply = unknown + refusals[0] + refusals[1];
+  if (refused) reply += "the offer of a refused kind stays as it was\n";
+  reply += offerListing(*this);
+  return unknown.empty() && refusals[0].empty() && refusals[1].empty();
+}
+
+// The offer of the last run, read from the offer file and shown as one
+// just loaded; a file that cannot be read leaves nothing on offer.
+void Form1::restoreOffer() {
+  const Text path = AppDir + kOfferFile;
+  const auto bytes = files_.readBytes(path);
+  if (!bytes && !files_.exists(path)) return;  // nothing was ever offered
+  if (!bytes || !readOfferFile(*bytes, *this)) {
+    appendStatusLine(
+        u"前回の提供（offer.dat）を読めません。提供中のメロディーとイメージはありません");
+    return;
+  }
+  Text4.text = MelodyPool[0].empty() ? Text() : kMelodyIndicator;
+  const std::int16_t images = imagesOffered(*this);
+  if (images == 0) return;
+  // The last entry was the last shown by the drop that offered them.
+  const Text& element = ImagePool[images - 1];
+  const Text picture = AppDir + kOfferPictureFile;
+  const Text bare = element.substr(7, element.size() - 15);  // inside <IMAGE>...</IMAGE>
+  if (files_.writeWorkingBytes(picture, imageFileBytes(bare))) showPicture(picture);
 }
 
 }  // namespace ondrix

@@ -18,6 +18,8 @@ class LoginStart {
   virtual LoginEntryPlace look(Bytes& content) = 0;
   // The path of this program's executable, as the entry is to start it.
   virtual Text programPath() = 0;
+  // The data folder the entry names (--dir); empty for the program's own.
+  virtual Text dataFolder() { return {}; }
   // Writes the entry whole, making the folders it needs; false when
   // nothing was written.
   virtual bool write(const Bytes& entry) = 0;

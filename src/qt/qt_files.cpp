@@ -60,13 +60,24 @@ QString userDataDirectory() {
   return dataDir;
 }
 
+// The executable's folder; before the application object exists (the start
+// finds its folder before Qt needs a display) the system tells it.
+QString executableDirectory() {
+  if (QCoreApplication::instance() != nullptr) return QCoreApplication::applicationDirPath();
+  return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+}
+
+}  // namespace
+
 Text defaultProgramDirectory() {
-  const QString appDir = QCoreApplication::applicationDirPath();
+  const QString appDir = executableDirectory();
   if (!appDir.isEmpty() && canWriteIn(appDir)) return toText(QDir::toNativeSeparators(appDir));
   const QString dataDir = userDataDirectory();
   if (!dataDir.isEmpty()) return toText(QDir::toNativeSeparators(dataDir));
   return toText(QDir::toNativeSeparators(appDir));
 }
+
+namespace {
 
 std::optional<QByteArray> readAll(const QString& native) {
   QFile file(native);

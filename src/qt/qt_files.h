@@ -62,6 +62,10 @@ class QtFiles : public Files {
   std::unique_ptr<StoreLock> fallbackLock_;
 };
 
+// The executable's directory, or the per-user data directory when the
+// executable's directory cannot be written.
+Text defaultProgramDirectory();
+
 // Writes all of `data` to `fd`, through interrupted and partial writes.
 bool writeAllBytes(int fd, const void* data, std::size_t size);
 

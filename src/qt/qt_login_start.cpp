@@ -3,6 +3,7 @@
 #include "qt/qt_login_start.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,16 +34,24 @@ bool makeFolders(const QString& path) {
 
 }  // namespace
 
-QString QtLoginStart::entryPath() {
+QString QtLoginStart::entryPath(const QString& folder) {
   // A relative value is to be ignored, as an unset one.
   QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + "/.config";
-  return config + "/autostart/" + QLatin1String(kEntryName);
+  QString name = QLatin1String(kEntryName);
+  if (!folder.isEmpty()) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha256);
+    name.insert(name.size() - 8, QLatin1Char('-') + QString::fromLatin1(hash.toHex().left(12)));
+  }
+  return config + "/autostart/" + name;
 }
+
+Text QtLoginStart::dataFolder() { return toText(folder_); }
 
 LoginEntryPlace QtLoginStart::look(Bytes& content) {
   content.clear();
-  const QFileInfo info(entryPath());
+  const QFileInfo info(entryPath(folder_));
   if (!info.exists()) return LoginEntryPlace::Free;
   // Anything that is no file (a folder, a pipe that would block the read)
   // stands in the way and is never removed.
@@ -60,7 +69,7 @@ LoginEntryPlace QtLoginStart::look(Bytes& content) {
 Text QtLoginStart::programPath() { return toText(QCoreApplication::applicationFilePath()); }
 
 bool QtLoginStart::write(const Bytes& entry) {
-  const QString path = entryPath();
+  const QString path = entryPath(folder_);
   if (!makeFolders(QFileInfo(path).absolutePath())) return false;
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
@@ -77,7 +86,7 @@ bool QtLoginStart::write(const Bytes& entry) {
 }
 
 bool QtLoginStart::remove() {
-  const QString path = entryPath();
+  const QString path = entryPath(folder_);
   QFile::remove(path);
   const QFileInfo info(path);
   return !info.exists() && !info.isSymLink();

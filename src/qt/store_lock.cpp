@@ -18,8 +18,14 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <utility>
+
+#include "qt/qt_files.h"
 
 namespace ondrix {
 
@@ -61,6 +67,7 @@ StoreLock::StoreLock(const QString& folder)
 StoreLock::~StoreLock() { release(); }
 
 void StoreLock::release() {
+  clients_.clear();
   notifier_.reset();
   if (listener_ >= 0) {
     ::close(listener_);
@@ -68,7 +75,11 @@ void StoreLock::release() {
     // Only the holder of the lock ever binds this name, so it is still ours.
     ::unlink(QFile::encodeName(listening_).constData());
   }
+  // A client waiting for the server's end learns of it once the folder is
+  // free for the next start.
   lock_.unlock();
+  for (const int fd : heldOpen_) ::close(fd);
+  heldOpen_.clear();
 }
 
 StoreLock::Outcome StoreLock::take() {
@@ -101,13 +112,22 @@ StoreLock::Outcome StoreLock::take() {
   return named() ? Outcome::HeldByAnother : Outcome::Unavailable;
 }
 
-void StoreLock::listenForSecondStarts(QWidget& window) {
+bool StoreLock::listenForSecondStarts(QWidget& window, Answer answer) {
   window_ = &window;
+  answer_ = std::move(answer);
+  if (listener_ >= 0) return true;
   const QString path = channelPath(folder_);
+  const auto fault = [&path](const char* why) {
+    std::fprintf(stderr,
+                 "ondrix-server: no channel for a second start at %s (%s): a second start "
+                 "cannot raise this window or hand it a request\n",
+                 QFile::encodeName(path).constData(), why);
+    return false;
+  };
   sockaddr_un address{};
-  if (listener_ >= 0 || !socketAddress(path, address)) return;
+  if (!socketAddress(path, address)) return fault("the path is too long for a socket");
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
+  if (fd < 0) return fault(std::strerror(errno));
   // The lock says no server runs here, so a socket of that name was left by
   // one that was killed.
   ::unlink(address.sun_path);
@@ -117,29 +137,142 @@ void StoreLock::listenForSecondStarts(QWidget& window) {
   const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   ::umask(previous);
   if (!bound || ::chmod(address.sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 16) != 0) {
+    const int error = errno;
     if (bound) ::unlink(address.sun_path);
     ::close(fd);
-    return;
+    return fault(std::strerror(error));
   }
   listener_ = fd;
   listening_ = path;
   notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                   [this] { showWindow(); });
+                   [this] { acceptRequests(); });
+  return true;
+}
+
+// One connection being read; the window's thread never waits for its
+// client, and one that says nothing for long is dropped.
+struct StoreLock::Client {
+  int fd = -1;
+  std::string request;
+  // Deleted later: a client ends inside their own signals.
+  QSocketNotifier* notifier = nullptr;
+  QTimer* deadline = nullptr;
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+  explicit Client(int c)
+      : fd(c), notifier(new QSocketNotifier(c, QSocketNotifier::Read)), deadline(new QTimer) {}
+  void stopWatching() {
+    if (notifier != nullptr) {
+      notifier->setEnabled(false);
+      std::exchange(notifier, nullptr)->deleteLater();
+    }
+    if (deadline != nullptr) {
+      deadline->stop();
+      std::exchange(deadline, nullptr)->deleteLater();
+    }
+  }
+  ~Client() {
+    stopWatching();
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+namespace {
+
+// More than any list of ten and ten paths needs.
+constexpr std::size_t kLongestRequest = 256 * 1024;
+constexpr int kClientSilenceMs = 5000;
+
+}  // namespace
+
+void StoreLock::acceptRequests() {
+  for (int c; (c = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+    auto client = std::make_unique<Client>(c);
+    QObject::connect(client->notifier, &QSocketNotifier::activated, client->notifier,
+                     [this, c] { readRequest(c); });
+    client->deadline->setSingleShot(true);
+    QObject::connect(client->deadline, &QTimer::timeout, client->deadline, [this, c] {
+      std::erase_if(clients_, [c](const auto& k) { return k->fd == c; });
+    });
+    client->deadline->start(kClientSilenceMs);
+    clients_.push_back(std::move(client));
+  }
+}
+
+void StoreLock::readRequest(int fd) {
+  const auto it =
+      std::find_if(clients_.begin(), clients_.end(), [fd](const auto& k) { return k->fd == fd; });
+  if (it == clients_.end()) return;
+  Client& client = **it;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (client.request.size() <= kLongestRequest && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
+    client.request.append(buffer, static_cast<std::size_t>(n));
+  }
+  const bool ended = n == 0;
+  if (!ended && (errno == EAGAIN || errno == EINTR) && client.request.size() <= kLongestRequest) {
+    return;
+  }
+  // The whole request has come (the client shut its side), or the
+  // connection failed or grew too long.
+  std::unique_ptr<Client> done = std::move(*it);
+  clients_.erase(it);
+  if (!ended || done->request.size() > kLongestRequest) return;
+  if (done->request.empty() || !answer_) {
+    // The oldest request: a connection and nothing else.
+    showWindow();
+    return;
+  }
+  const Reply reply = answer_(done->request);
+  // A reply is a few lines, far less than the socket's buffer: written at
+  // once or dropped, never waited for.
+  [[maybe_unused]] const auto written =
+      ::send(fd, reply.bytes.data(), reply.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (reply.untilEnd) heldOpen_.push_back(std::exchange(done->fd, -1));
 }
 
 void StoreLock::showWindow() {
-  // A connection is the whole request.
-  int accepted = 0;
-  for (int c; (c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-    ::close(c);
-    ++accepted;
-  }
-  if (accepted == 0 || window_ == nullptr) return;
+  if (window_ == nullptr) return;
   window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   window_->show();
   window_->raise();
   window_->activateWindow();
+}
+
+std::optional<std::string> StoreLock::ask(const std::string& request, int waitMs) const {
+  sockaddr_un address{};
+  if (!socketAddress(channelPath(folder_), address)) return std::nullopt;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::nullopt;
+  const QDeadlineTimer deadline(waitMs);
+  // A server still starting has its lock before its channel: tried again.
+  bool connected = false;
+  while (!(connected =
+               ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) &&
+         (errno == EAGAIN || errno == EINTR || errno == ENOENT || errno == ECONNREFUSED) &&
+         !deadline.hasExpired()) {
+    ::poll(nullptr, 0, 50);
+  }
+  std::string reply;
+  if (connected && writeAllBytes(fd, request.data(), request.size()) &&
+      ::shutdown(fd, SHUT_WR) == 0) {
+    pollfd p{fd, POLLIN, 0};
+    char buffer[4096];
+    for (;;) {
+      const int ready =
+          ::poll(&p, 1, static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) break;
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      reply.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (!connected) return std::nullopt;
+  return reply;
 }
 
 bool StoreLock::askHolderToShowItself() const {

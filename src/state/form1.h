@@ -161,6 +161,9 @@ class Form1 : public Form1Members, public FileIOModule1, public Form1Controls {
   // Dropped paths in the order the desktop delivered them.
   void Text4_OLEDragDrop(const std::vector<Text>& paths);
   void Image1_OLEDragDrop(const std::vector<Text>& paths);
+  // The offer set from outside the window, and kept across starts.
+  bool offerFiles(const std::vector<Text>& paths, std::string& reply);
+  void restoreOffer();
   void CMHELPMENU_Click();
   void CMINFO_Click();
 

@@ -76,14 +76,20 @@ bool groupSets(const Bytes& content, std::string_view key, std::string_view valu
 
 }  // namespace
 
-std::optional<Bytes> loginEntryBytes(const Text& programPath) {
-  if (programPath.empty() || programPath.front() != u'/') return std::nullopt;
-  for (const char16_t c : programPath) {
-    if (c < 0x20 || c == 0x7F) return std::nullopt;
+std::optional<Bytes> loginEntryBytes(const Text& programPath, const Text& folder) {
+  for (const Text* path : {&programPath, &folder}) {
+    if (path == &folder && folder.empty()) continue;
+    if (path->empty() || path->front() != u'/') return std::nullopt;
+    for (const char16_t c : *path) {
+      if (c < 0x20 || c == 0x7F) return std::nullopt;
+    }
   }
   std::string entry(kEntryHead);
   entry += toUtf8(execWord(programPath));
-  entry += " --start\n";
+  entry += " --start";
+  // A server of one line among several starts again in its own folder.
+  if (!folder.empty()) entry += " --dir " + toUtf8(execWord(folder));
+  entry += "\n";
   return Bytes(entry.begin(), entry.end());
 }
 

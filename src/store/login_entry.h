@@ -8,10 +8,10 @@
 
 namespace ondrix {
 
-// The entry that starts `programPath` with --start at login, in UTF-8;
-// nullopt when the path cannot stand in an entry's command (not absolute,
-// or holding a control character).
-std::optional<Bytes> loginEntryBytes(const Text& programPath);
+// The entry that starts `programPath` with --start (and --dir `folder`,
+// when one is given) at login, in UTF-8; nullopt when a path cannot stand
+// in an entry's command (not absolute, or holding a control character).
+std::optional<Bytes> loginEntryBytes(const Text& programPath, const Text& folder = {});
 
 // What a click on the item does, from what stands where the entry goes.
 enum class LoginStartStep : std::int16_t { Write, Remove, Refuse };

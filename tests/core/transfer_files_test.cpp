@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The File and Help menus: save and load dialogs, drops, help and about.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -10,6 +11,7 @@
 #include "store/base64.h"
 #include "store/codecs.h"
 #include "store/login_entry.h"
+#include "store/offer_file.h"
 
 namespace ondrix {
 namespace {
@@ -291,6 +293,140 @@ TEST(TransferFiles, Drops) {
 
 Bytes utf8(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
+// Files offered from the command line replace their kind's offer as a drop
+// would, only when every file of the kind is taken; the offer file always
+// holds the offer as it then stands. Files as in Drops, "gone" ones missing.
+TEST(TransferFiles, CommandLineOffers) {
+  struct Case {
+    const char* name;
+    std::vector<Text> paths;
+    bool ok;
+    std::vector<Text> melodies, images;  // on offer afterwards; "old" keeps it
+    const char* says;
+  };
+  const std::vector<Text> old{u"old"};
+  const auto elevenM = numbered(u".mmd", 11);
+  const Case cases[] = {
+      {"blanks and Japanese",
+       {u"/d/メロ ディ.mmd", u"/d/a b.bmp"},
+       true,
+       {u"/d/メロ ディ.mmd"},
+       {u"/d/a b.bmp"},
+       "on offer: 1 melody, 1 image"},
+      {"a folder", {u"/d/dir.mmd"}, false, old, old, "a folder"},
+      {"a missing file", {u"/d/gone.bmp"}, false, old, old, "no such file"},
+      {"eleven melodies", elevenM, false, old, old, "11 melodies: at most 10"},
+      {"a wrong-size bitmap",
+       {u"/d/f1.mmd", u"/d/wide.bmp"},
+       false,
+       {u"/d/f1.mmd"},
+       old,
+       "not a bitmap"},
+      {"no melody", {u"/d/bad.mmd", u"/d/f1.bmp"}, false, old, {u"/d/f1.bmp"}, "not a melody"},
+      {"neither kind", {u"/d/f1.mmd", u"/d/notes.txt"}, false, old, old, "neither a melody"},
+      {"withdrawn", {}, true, {}, {}, "nothing on offer"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transfer t;
+    int size = 8;
+    for (const Text& p : c.paths) {
+      if (p.find(u"dir") != Text::npos) {
+        t.files.addDirectory(p);
+      } else if (p == u"/d/wide.bmp") {
+        t.bitmap(p, 120, 50);
+      } else if (p.ends_with(u".bmp") && p.find(u"gone") == Text::npos) {
+        t.bitmap(p, ++size, 8);
+      } else if (p.ends_with(u".mmd") || p.ends_with(u".txt")) {
+        t.files.writeText(p, p == u"/d/bad.mmd" ? u"hello" : u"<MEL=" + p + u">");
+      }
+    }
+    t.f.MelodyPool = {u"<MEL=old>", u"<MEL=old2>"};
+    t.f.ImagePool = {u"<IMAGE>" + kImage16 + u"</IMAGE>", u"<IMAGE>" + kImage8 + u"</IMAGE>"};
+    t.f.MelodyCount = t.f.ImageCount = 2;
+    t.f.Text4.text = kNote;
+    t.files.writeBytes(u"/app\\offer.dat", offerFileBytes(t.f));
+    const FileIOModule1 before = t.f;
+    std::string reply;
+    EXPECT_EQ(t.f.offerFiles(c.paths, reply), c.ok);
+    EXPECT_THAT(reply, ::testing::HasSubstr(c.says));
+    for (const bool melody : {true, false}) {
+      const auto& want = melody ? c.melodies : c.images;
+      const auto& pool = melody ? t.f.MelodyPool : t.f.ImagePool;
+      const auto count = melody ? t.f.MelodyCount : t.f.ImageCount;
+      if (want == old) {
+        EXPECT_EQ(pool, melody ? before.MelodyPool : before.ImagePool);
+        EXPECT_EQ(count, 2);
+      } else {
+        EXPECT_EQ(std::vector<Text>(pool.begin(), pool.begin() + count), t.loaded(want, melody));
+      }
+    }
+    EXPECT_EQ(t.f.Text4.text, t.f.MelodyCount > 0 ? kNote : u"");
+    // The offer file restores exactly what is on offer now.
+    FileIOModule1 restored;
+    const auto kept = t.files.readBytes(u"/app\\offer.dat");
+    ASSERT_TRUE(kept && readOfferFile(*kept, restored));
+    EXPECT_EQ(offerFileBytes(restored), offerFileBytes(t.f)) << "the offer was not kept";
+  }
+}
+
+// The offer kept by the last run comes back at start and is shown as a
+// loaded one; a file that cannot be read leaves nothing on offer and says so.
+TEST(TransferFiles, KeptOfferAtStart) {
+  FileIOModule1 offered;
+  offered.MelodyPool = {u"<MEL=a>", u"<MEL=ｂ 日本>"};
+  offered.ImagePool = {u"<IMAGE>" + kImage16 + u"</IMAGE>", u"<IMAGE>" + kImage8 + u"</IMAGE>"};
+  offered.MelodyCount = offered.ImageCount = 2;
+  FileIOModule1 menuLoaded;  // a menu load: entry 0 offered, the count 0
+  menuLoaded.MelodyPool[0] = u"<MEL=c>";
+  const auto bytes = [](const FileIOModule1& pools) {
+    const Bytes b = offerFileBytes(pools);
+    return std::string(b.begin(), b.end());
+  };
+  const std::string whole = bytes(offered);
+  const std::string refused =
+      "前回の提供（offer.dat）を読めません。提供中のメロディーとイメージはありません";
+  struct Case {
+    const char* name;
+    std::optional<std::string> file;
+    const FileIOModule1* restored;  // null: nothing on offer
+    bool said;
+  } const cases[] = {
+      {"round trip", whole, &offered, false},
+      {"entry 0 of a menu load", bytes(menuLoaded), &menuLoaded, false},
+      {"no file", std::nullopt, nullptr, false},
+      {"empty", "", nullptr, true},
+      {"torn", whole.substr(0, whole.size() - 4), nullptr, true},
+      {"torn within an entry", whole.substr(0, whole.find("<MEL=a") + 4), nullptr, true},
+      {"newer version", "ondrix-offer 2\n" + whole.substr(whole.find('\n') + 1), nullptr, true},
+      {"more than ten", "ondrix-offer 1\nmelodies 11 11\n", nullptr, true},
+      {"count and entries disagree", "ondrix-offer 1\nmelodies 2 1\n<MEL=a>\nimages 0 0\nend\n",
+       nullptr, true},
+      {"not a melody", "ondrix-offer 1\nmelodies 1 1\nhello\nimages 0 0\nend\n", nullptr, true},
+      {"more after the end", whole + "x\n", nullptr, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transfer t;
+    if (c.file) t.files.writeBytes(u"/app\\offer.dat", utf8(*c.file));
+    t.f.restoreOffer();
+    const FileIOModule1 none;
+    const FileIOModule1& want = c.restored ? *c.restored : none;
+    EXPECT_EQ(t.f.MelodyPool, want.MelodyPool);
+    EXPECT_EQ(t.f.ImagePool, want.ImagePool);
+    EXPECT_EQ(t.f.MelodyCount, want.MelodyCount);
+    EXPECT_EQ(t.f.ImageCount, want.ImageCount);
+    EXPECT_EQ(t.f.Text3.text, c.said ? fromUtf8(refused) + u"\r\n" : u"");
+    EXPECT_EQ(t.f.Text4.text, want.MelodyPool[0].empty() ? u"" : kNote);
+    // The last image is shown, from a bitmap of its own beside the store.
+    const bool picture = imagesOffered(want) > 0;
+    EXPECT_EQ(t.f.Image1.picturePath, picture ? u"/app\\offer.bmp" : u"");
+    if (picture) {
+      EXPECT_EQ(t.files.readBytes(u"/app\\offer.bmp"), Transfer::working(false, kImage8));
+    }
+  }
+}
+
 // The entry's command for a program path, quoted and escaped by the desktop
 // entry's rules: inside quotes " ` $ \ take a backslash, % is doubled, and
 // then every backslash is doubled as in any string value.
@@ -312,6 +448,10 @@ TEST(LoginStart, EntryStartsTheProgramWithStart) {
       EXPECT_EQ(*entry, utf8(head + *exec + " --start\n")) << toUtf8(path);
     }
   }
+  // A server of one line starts again in its own folder.
+  EXPECT_EQ(loginEntryBytes(u"/usr/bin/ondrix-server", u"/h/line 2"),
+            utf8(head + "/usr/bin/ondrix-server --start --dir \"/h/line 2\"\n"));
+  EXPECT_EQ(loginEntryBytes(u"/usr/bin/ondrix-server", u"line2"), std::nullopt);
 }
 
 TEST(LoginStart, ItemFollowsTheEntryAndAFaultChangesNothingElse) {

@@ -2,6 +2,8 @@
 // Whole calls: the simulator rings, plays the modem and the caller, and
 // checks every byte the server answers; the server's status box and files
 // show what became of the call.
+#include <sys/stat.h>
+
 #include <regex>
 
 #include "server_run.h"
@@ -190,6 +192,63 @@ TEST_F(ServerRun, CallCommandWithoutASimulatorSaysSo) {
             dir_ / "call.out");
   EXPECT_EQ(waitFor(caller, 5000ms), 2);
   EXPECT_THAT(readFile(dir_ / "call.out"), HasSubstr("no line simulator answers"));
+}
+
+// The operator's round on a server with no screen: files offered from the
+// command line (a path with a blank and Japanese) reach the terminal, and
+// again after the server was ended by --quit and started anew; a bad file
+// changes nothing; a second start says the folder is served.
+TEST_F(ServerRun, HeadlessOfferRoundSurvivesARestart) {
+  writeFile(dir_ / "メロ ディ.mmd", "<MEL=T100C>\r\n");
+  writeFile(dir_ / "face.bmp", faceBitmap());
+  writeFile(dir_ / "face.element", "<IMAGE>RE9UAAgACDxCpYGlmUI8</IMAGE>");
+  writeFile(dir_ / "tune.element", "<MEL=T100C>");
+  const std::vector<std::string> offeredCall{"terminal", "--melody",
+                                             (dir_ / "tune.element").string(), "--image",
+                                             (dir_ / "face.element").string()};
+  startModem(1);
+  std::string printed;
+  EXPECT_EQ(command({"--bogus"}, printed), 2) << printed;
+  EXPECT_EQ(command({"--help"}, printed), 0) << printed;
+  EXPECT_THAT(printed, HasSubstr("usage: ondrix-server"));
+  // Refused, this start (which would serve, so on the offscreen screen) ends.
+  ASSERT_EQ(command({"--start", "--offer", (dir_ / "メロ ディ.mmd").string(), "face.bmp"}, printed,
+                    {"QT_QPA_PLATFORM=offscreen"}),
+            1)
+      << "a relative path is the start's folder's, not the test's";
+  EXPECT_THAT(printed, HasSubstr("face.bmp: no such file"));
+  // Each server is up (its channel open) before the first request: a
+  // request that finds no server would start one.
+  const std::string up = "run /usr/bin/touch " + dump("up").string() + "\n";
+  const auto isUp = [this] { return fs::exists(dump("up")) && fs::remove(dump("up")); };
+  const pid_t first = startServer(up, {}, {}, {"--start"});
+  ASSERT_TRUE(waitUntil(isUp));
+  EXPECT_EQ(command({"--offer", (dir_ / "メロ ディ.mmd").string(), (dir_ / "face.bmp").string()},
+                    printed),
+            0)
+      << printed;
+  EXPECT_THAT(printed, HasSubstr("on offer: 1 melody, 1 image"));
+  EXPECT_EQ(command({"--offer", (dir_ / "missing.mmd").string()}, printed), 1);
+  EXPECT_THAT(printed, HasSubstr("missing.mmd: no such file"));
+  ASSERT_EQ(::mkfifo((dir_ / "pipe.mmd").c_str(), 0600), 0);
+  EXPECT_EQ(command({"--offer", (dir_ / "pipe.mmd").string()}, printed), 1);
+  EXPECT_THAT(printed, HasSubstr("not a file that can be read whole")) << "read, it would hang";
+  EXPECT_EQ(command({}, printed), 3);
+  EXPECT_THAT(printed, HasSubstr("another server already serves"));
+  EXPECT_EQ(call(dir_, offeredCall), 0) << readFile(dir_ / "call.out");
+  EXPECT_EQ(command({"--quit"}, printed), 0) << printed;
+  EXPECT_EQ(waitFor(first, 5000ms), 0) << "--quit returned before the server ended";
+
+  const pid_t second = startServer(up, {}, {}, {"--start"});
+  ASSERT_TRUE(waitUntil(isUp));
+  EXPECT_EQ(command({"--offered"}, printed), 0);
+  EXPECT_THAT(printed, HasSubstr("melody 1: <MEL=T100C>"));
+  EXPECT_EQ(call(dir_, offeredCall), 0) << readFile(dir_ / "call.out");
+  EXPECT_EQ(command({"--withdraw"}, printed), 0);
+  EXPECT_THAT(printed, HasSubstr("nothing on offer"));
+  EXPECT_EQ(call(dir_, {"terminal"}), 0) << readFile(dir_ / "call.out");
+  ::kill(second, SIGTERM);
+  EXPECT_EQ(waitFor(second, 10000ms), 0);
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace ondrix_e2e {
@@ -119,20 +121,25 @@ class ServerRun : public ::testing::Test {
     }
   }
 
-  void startModem(int port, std::vector<std::string> extra = {}) {
+  // `folder`: a data folder other than the test's (a server's --dir); its
+  // simulator is then the caller's to stop.
+  pid_t startModem(int port, std::vector<std::string> extra = {}, const fs::path& folder = {}) {
+    const fs::path at = folder.empty() ? dir_ : folder;
     std::vector<std::string> argv{(kBinDir / "ondrix-linesim").string(),
                                   "--dir",
-                                  dir_.string(),
+                                  at.string(),
                                   "--port",
                                   std::to_string(port),
                                   "--log",
                                   log().string()};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    link_ = dir_ / ("COM" + std::to_string(port));
-    modem_ = spawn(argv, {}, modemOutput());
+    const fs::path link = at / ("COM" + std::to_string(port));
+    const pid_t modem = spawn(argv, {}, at / "linesim.out");
+    if (folder.empty()) std::tie(link_, modem_) = std::pair(link, modem);
     // The simulator links the port last, once it answers.
-    ASSERT_TRUE(waitUntil([&] { return fs::is_symlink(link_); }))
-        << "the simulator did not link " << link_ << ": " << readFile(modemOutput());
+    EXPECT_TRUE(waitUntil([&] { return fs::is_symlink(link); }))
+        << "the simulator did not link " << link << ": " << readFile(at / "linesim.out");
+    return modem;
   }
 
   void stopModem() {
@@ -198,6 +205,25 @@ class ServerRun : public ::testing::Test {
     EXPECT_TRUE(::bind(silentBus_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 &&
                 ::listen(silentBus_, 64) == 0);
     return "DBUS_SESSION_BUS_ADDRESS=unix:path=" + path;
+  }
+
+  // The server's copy run as a command (no script), by default on a machine
+  // with no display at all: its exit status, and what it printed.
+  int command(const std::vector<std::string>& args, std::string& printed,
+              const std::vector<std::string>& env = {
+                  "QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="}) {
+    std::vector<std::string> argv{(dir_ / "ondrix-server").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const int status = waitFor(spawn(argv, env, dir_ / "command.out"), 40000ms);
+    printed = readFile(dir_ / "command.out");
+    return status;
+  }
+  // A call of the simulator serving `folder`, played through it: its verdict.
+  int call(const fs::path& folder, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{(kBinDir / "ondrix-linesim").string(), "call"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), {"--dir", folder.string()});
+    return waitFor(spawn(argv, {}, folder / "call.out"), 40000ms);
   }
 
   fs::path log() const { return dir_ / "received.log"; }

@@ -12,6 +12,7 @@
 namespace {
 
 using namespace ondrix_e2e;
+using ::testing::HasSubstr;
 
 class Unattended : public ServerRun {
  protected:
@@ -261,6 +262,35 @@ TEST_F(Unattended, TheServiceManagerAndTheJournalHearTheServer) {
   EXPECT_LT(pings.back() - pings[pings.size() - 2], 1000ms);  // and again after
   EXPECT_THAT(readFile(err),
               ::testing::HasSubstr("<3>ポートを開けません。開けるまで再試行します\n"));
+}
+
+// Two lines side by side, each server started as the template unit starts
+// it (--start --dir FOLDER), each call kept in its own line's folder.
+TEST_F(Unattended, TwoLinesEachKeepTheirOwnCalls) {
+  const fs::path lines[] = {dir_ / "data" / "line1", dir_ / "data" / "line2"};
+  pid_t modems[2], servers[2];
+  std::string printed;
+  for (int i = 0; i < 2; ++i) {
+    // The first word with a folder makes it; nobody serves it yet.
+    EXPECT_EQ(command({"--dir", lines[i].string(), "--offered"}, printed), 1) << printed;
+    modems[i] = startModem(1, {}, lines[i]);
+    servers[i] = startServer("", {}, {}, {"--start", "--dir", lines[i].string()});
+  }
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(command({"--dir", lines[i].string(), "--offered"}, printed), 0) << printed;
+    EXPECT_EQ(call(lines[i], {"terminal"}), 0) << readFile(lines[i] / "call.out");
+  }
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(command({"--dir", lines[i].string(), "--quit"}, printed), 0) << printed;
+    EXPECT_EQ(waitFor(servers[i], 5000ms), 0);
+    ::kill(modems[i], SIGTERM);
+    EXPECT_EQ(waitFor(modems[i], 5000ms), 0);
+    EXPECT_THAT(readFile(lines[i] / "calls.log"), HasSubstr("\tterminal\t")) << "line " << i + 1;
+    for (const fs::path& made : {lines[i], lines[i].parent_path()}) {
+      EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all) << made;
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "calls.log")) << "a line's call went to the program's folder";
 }
 
 }  // namespace

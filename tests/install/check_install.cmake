@@ -14,6 +14,7 @@ set(expected
   bin/ondrix-linesim
   bin/ondrix-server
   lib/systemd/user/ondrix-server.service
+  lib/systemd/user/ondrix-server@.service
   share/applications/org.example.ondrix.server.desktop
   share/doc/ondrix-server/changelog.gz
   share/doc/ondrix-server/copyright
@@ -92,5 +93,10 @@ endif()
 file(STRINGS ${PREFIX}/lib/systemd/user/ondrix-server.service exec REGEX "^ExecStart=")
 if(NOT exec STREQUAL "ExecStart=/usr/bin/ondrix-server --start")
   message(FATAL_ERROR "the user unit runs ${exec}")
+endif()
+# Each line's server in its own folder.
+file(STRINGS ${PREFIX}/lib/systemd/user/ondrix-server@.service exec REGEX "^ExecStart=")
+if(NOT exec STREQUAL "ExecStart=/usr/bin/ondrix-server --start --dir %h/.local/share/ondrix-server/%i")
+  message(FATAL_ERROR "the template unit runs ${exec}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})

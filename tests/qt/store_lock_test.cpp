@@ -116,5 +116,24 @@ TEST(StoreLock, SecondStartReachesTheHolderThroughItsSocket) {
   }
 }
 
+// A runtime folder too deep for a socket address: the holder runs on and
+// says it has no channel; a second start finds nobody to ask.
+TEST(StoreLock, NoChannelWhereTheSocketPathIsTooLong) {
+  QTemporaryDir dir;
+  const QString runtime = dir.filePath(QString(100, QLatin1Char('r')));
+  ASSERT_TRUE(
+      QDir().mkpath(runtime) &&
+      QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+  const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+  QWidget window;
+  StoreLock holder(dir.path());
+  ASSERT_EQ(holder.take(), StoreLock::Outcome::Taken);
+  EXPECT_FALSE(holder.listenForSecondStarts(window));
+  EXPECT_FALSE(StoreLock(dir.path()).ask("offered\n", 100));
+  wasSet ? qputenv("XDG_RUNTIME_DIR", previous) : qunsetenv("XDG_RUNTIME_DIR");
+}
+
 }  // namespace
 }  // namespace ondrix
