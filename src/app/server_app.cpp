@@ -35,10 +35,10 @@
 #include "qt/start_requests.h"
 #include "qt/store_lock.h"
 #include "records/record_road.h"
-#include "service/service_notify.h"
-#include "service/stream_echo.h"
 #include "service/line_notifier.h"
+#include "service/service_notify.h"
 #include "service/start_options.h"
+#include "service/stream_echo.h"
 #include "state/form1.h"
 #include "state/status_texts.h"
 
