@@ -19,6 +19,7 @@
 #endif
 
 #include "journal/call_journal.h"
+#include "qt/durable_queue.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
@@ -71,6 +72,8 @@ void closeOnTerminate(QWidget& window) {
 
 // The form served while the event loop runs; null before and after.
 Form1* servedForm = nullptr;
+// The disk's worker of that form.
+DurableQueue* servedQueue = nullptr;
 
 // A display that goes away (a logout that closes it before any signal
 // comes) makes Qt end the process with exit() from inside the event loop.
@@ -81,6 +84,7 @@ void endWithTheSession() {
   Form1* form = std::exchange(servedForm, nullptr);
   if (form == nullptr) return;
   form->Form_Unload();
+  if (servedQueue != nullptr) servedQueue->drain();
   std::_Exit(0);
 }
 
@@ -157,7 +161,15 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // What a power cut left in the middle of a replacement is no one's now.
   if (held == StoreLock::Outcome::Taken) QtFiles::removeLeftTemporaries(folder);
 
-  QtSerialLine serial(files.programDirectory());
+  // The syncs, off the window's thread. Made after the lock and ended
+  // before it is given up: every record is on the disk while the folder is
+  // still this server's.
+  DurableQueue queue;
+  files.setDurableQueue(&queue);
+  QtSerialLine line(files.programDirectory());
+  // Nothing reaches the caller, the desktop or a hook before the record it
+  // tells of is durable.
+  DurableReplies serial(line, queue);
   QtTimer timer1;
   QtTimer timer2;
   QtClock clock;
@@ -167,10 +179,14 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // A record's road (the archive, the notice, the hook) and the journal,
   // told by the form of every record stored and every call ended.
   MaildirArchive archive;
+  archive.setDurableQueue(&queue);
   QtNotifier notifier;
-  QtHookRunner hooks(files);
-  QtTimer recordsTimer;
-  RecordRoad road(archive, notifier, hooks, files, clock, recordsTimer);
+  DurableNotices notices(notifier, queue);
+  QtHookRunner hookRunner(files);
+  DurableHooks hooks(hookRunner, queue);
+  // A catch-up's slice waits for the disk, so a reply waits for one at most.
+  IdleDiskTimer recordsTimer(queue);
+  RecordRoad road(archive, notices, hooks, files, clock, recordsTimer);
   CallJournal journal(files);
   road.setOnCaughtUp([&](int count) { journal.recordsCaughtUp(count, clock.now()); });
 
@@ -180,6 +196,12 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   Form1 form({serial, timer1, timer2, clock, files, desktop, {&journal, &road}, &echo});
   form.loginStart = &loginStart;
   Form1Window window(form);
+  // A sync or rename the worker could not do: what waited for it was
+  // dropped, so the terminal heard no success, and the operator is told.
+  queue.setOnFailure([&] {
+    form.appendStatusLine(status::kStoreNotSaved);
+    window.refresh();
+  });
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
   // A second after the start: the bus is no part of the first paint.
@@ -244,9 +266,13 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // Once the loop is ending (the window closed, unloading the form), the
   // form is no longer served.
   QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { servedForm = nullptr; });
-  if (watching) servedForm = &form;
+  if (watching) {
+    servedForm = &form;
+    servedQueue = &queue;
+  }
   const int status = QApplication::exec();
   servedForm = nullptr;
+  servedQueue = nullptr;
   return status;
 #else
   return QApplication::exec();
