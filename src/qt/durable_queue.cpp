@@ -3,7 +3,6 @@
 // thread's side that waits for it without blocking.
 #include "qt/durable_queue.h"
 
-
 namespace ondrix {
 
 DurableQueue::DurableQueue() : worker_([this] { work(); }) {}
@@ -103,8 +102,7 @@ void DurableQueue::deliver() {
   }
 }
 
-DurableReplies::DurableReplies(SerialLine& line, DurableQueue& queue)
-    : line_(line), queue_(queue) {
+DurableReplies::DurableReplies(SerialLine& line, DurableQueue& queue) : line_(line), queue_(queue) {
   line_.setOnComm([this] { notify(); });
 }
 

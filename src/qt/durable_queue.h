@@ -49,8 +49,8 @@ class DurableQueue : public QObject {
 
  private:
   struct Item {
-    std::function<bool()> step;            // a slow step, or
-    std::function<void(bool)> then;        // what waits for the steps before
+    std::function<bool()> step;      // a slow step, or
+    std::function<void(bool)> then;  // what waits for the steps before
   };
   struct Done {
     std::function<void(bool)> then;  // empty: a failure to report
