@@ -207,10 +207,13 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // A second after the start: the bus is no part of the first paint.
   QTimer::singleShot(1000, &window, [&notifier] { notifier.connectToSessionBus(); });
   // What the road says in its own time (a hook's end, a catch-up) shows as
-  // soon as no call is in progress.
+  // soon as no call is in progress and the records it tells of are on the
+  // disk.
   road.setOnLines([&] {
-    form.sayRecordLines();
-    window.refresh();
+    queue.afterDone([&](bool) {
+      form.sayRecordLines();
+      window.refresh();
+    });
   });
 
   // Every event the core handles is followed by a refresh of the widgets.
