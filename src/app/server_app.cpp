@@ -122,6 +122,13 @@ StartOptions readStartOptions(int argc, char** argv) {
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
               const std::function<void(QWidget&)>& refused) {
+#ifdef Q_OS_UNIX
+  // A file grown past the size limit the server was given fails its write,
+  // as a full disk does, and the mail is then not acknowledged; the signal
+  // would end the server with the mail in memory. Before Qt's start, whose
+  // warnings may go to a log file already past the limit.
+  ::signal(SIGXFSZ, SIG_IGN);
+#endif
   // Qt takes its own options (-platform and the like) out of argv.
   QApplication app(argc, argv);
   const StartOptions options = readStartOptions(argc, argv);
@@ -134,12 +141,6 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // with the Japanese texts; without the file they stay English.
   installJapaneseQtTexts();
 
-#ifdef Q_OS_UNIX
-  // A file grown past the size limit the server was given fails its write,
-  // as a full disk does, and the mail is then not acknowledged; the signal
-  // would end the server with the mail in memory.
-  ::signal(SIGXFSZ, SIG_IGN);
-#endif
   QtFiles files;
   // Before any file is read: a second server in the same folder would write
   // the store it loaded over the mail the first one took since.
