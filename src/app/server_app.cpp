@@ -21,6 +21,7 @@
 #endif
 
 #include "journal/call_journal.h"
+#include "qt/durable_queue.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_desktop.h"
@@ -79,6 +80,8 @@ Form1* servedForm = nullptr;
 // Its folder's lock: released at the session's end as at a close, so the
 // next start does not take the end for a crash.
 StoreLock* servedLock = nullptr;
+// The disk's worker of that form.
+DurableQueue* servedQueue = nullptr;
 
 // A display that goes away (a logout that closes it before any signal
 // comes) makes Qt end the process with exit() from inside the event loop.
@@ -89,6 +92,8 @@ void endWithTheSession() {
   Form1* form = std::exchange(servedForm, nullptr);
   if (form == nullptr) return;
   form->Form_Unload();
+  // Every record on the disk while the folder is still this server's.
+  if (servedQueue != nullptr) servedQueue->drain();
   if (servedLock != nullptr) servedLock->release();
   std::_Exit(0);
 }
@@ -115,6 +120,13 @@ constexpr int kRefused = 1;
 
 int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& shown,
               const std::function<void(QWidget&)>& refused) {
+#ifdef Q_OS_UNIX
+  // A file grown past the size limit the server was given fails its write,
+  // as a full disk does, and the mail is then not acknowledged; the signal
+  // would end the server with the mail in memory. Before Qt's start, whose
+  // warnings may go to a log file already past the limit.
+  ::signal(SIGXFSZ, SIG_IGN);
+#endif
   // Read before Qt needs a display: help, the version and a wrong option are
   // told on a machine without one. Qt reads its own options later.
   const StartOptions options = parseStartOptions(argc, argv);
@@ -179,16 +191,19 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // with the Japanese texts; without the file they stay English.
   installJapaneseQtTexts();
 
-#ifdef Q_OS_UNIX
-  // A file grown past the size limit the server was given fails its write,
-  // as a full disk does, and the mail is then not acknowledged; the signal
-  // would end the server with the mail in memory.
-  ::signal(SIGXFSZ, SIG_IGN);
-#endif
   QtFiles files(toText(QDir::toNativeSeparators(folder)));
   // What a power cut left in the middle of a replacement is no one's now.
   if (held == StoreLock::Outcome::Taken) QtFiles::removeLeftTemporaries(folder);
-  QtSerialLine serial(files.programDirectory());
+
+  // The syncs, off the window's thread. Made after the lock and ended
+  // before it is given up: every record is on the disk while the folder is
+  // still this server's.
+  DurableQueue queue;
+  files.setDurableQueue(&queue);
+  QtSerialLine line(files.programDirectory());
+  // Nothing reaches the caller, the desktop or a hook before the record it
+  // tells of is durable.
+  DurableReplies serial(line, queue);
   QtTimer timer1;
   QtTimer timer2;
   QtClock clock;
@@ -198,12 +213,15 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // A record's road (the archive, the notice, the hook) and the journal,
   // told by the form of every record stored and every call ended.
   MaildirArchive archive;
+  archive.setDurableQueue(&queue);
   QtNotifier notifier;
   // A server of one line among several (--dir): its notices name the line.
   LineNotifier lineNotifier(notifier, toText(QFileInfo(folder).fileName()));
-  Notifier& notices = options.dir ? static_cast<Notifier&>(lineNotifier) : notifier;
-  QtHookRunner hooks(files);
-  QtTimer recordsTimer;
+  DurableNotices notices(options.dir ? static_cast<Notifier&>(lineNotifier) : notifier, queue);
+  QtHookRunner hookRunner(files);
+  DurableHooks hooks(hookRunner, queue);
+  // A catch-up's slice waits for the disk, so a reply waits for one at most.
+  IdleDiskTimer recordsTimer(queue);
   RecordRoad road(archive, notices, hooks, files, clock, recordsTimer);
   CallJournal journal(files);
   road.setOnCaughtUp([&](int count) { journal.recordsCaughtUp(count, clock.now()); });
@@ -214,15 +232,24 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   Form1 form({serial, timer1, timer2, clock, files, desktop, {&journal, &road}, &echo});
   form.loginStart = &loginStart;
   Form1Window window(form);
+  // A sync or rename the worker could not do: what waited for it was
+  // dropped, so the terminal heard no success, and the operator is told.
+  queue.setOnFailure([&] {
+    form.appendStatusLine(status::kStoreNotSaved);
+    window.refresh();
+  });
   desktop.setOwner(&window);
   desktop.setPictureBox(window.pictureBox());
   // A second after the start: the bus is no part of the first paint.
   QTimer::singleShot(1000, &window, [&notifier] { notifier.connectToSessionBus(); });
   // What the road says in its own time (a hook's end, a catch-up) shows as
-  // soon as no call is in progress.
+  // soon as no call is in progress and the records it tells of are on the
+  // disk.
   road.setOnLines([&] {
-    form.sayRecordLines();
-    window.refresh();
+    queue.afterDone([&](bool) {
+      form.sayRecordLines();
+      window.refresh();
+    });
   });
 
   // Every event the core handles is followed by a refresh of the widgets.
@@ -285,10 +312,14 @@ int runServer(int argc, char** argv, const std::function<void(Form1Window&)>& sh
   // Once the loop is ending (the window closed, unloading the form), the
   // form is no longer served.
   QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { servedForm = nullptr; });
-  if (watching) servedForm = &form;
+  if (watching) {
+    servedForm = &form;
+    servedQueue = &queue;
+  }
   servedLock = &lock;
   const int status = QApplication::exec();
   servedForm = nullptr;
+  servedQueue = nullptr;
   return status;
 #else
   return QApplication::exec();

@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cerrno>
 
+#include "qt/durable_queue.h"
+
 namespace ondrix::durable {
 
 bool syncFolder(const QByteArray& folder) {
@@ -26,17 +28,23 @@ QByteArray folderOf(const QByteArray& path) {
   return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-bool makeFolder(const QByteArray& folder) {
+bool makeFolder(const QByteArray& folder, DurableQueue* queue) {
   if (::mkdir(folder.constData(), 0700) != 0) {
     struct stat st {};
     return errno == EEXIST && ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode);
   }
+  if (::chmod(folder.constData(), 0700) != 0) return false;
   // Until its parent is synced a power cut can take the folder back, and
   // every file already synced into it with it.
-  return ::chmod(folder.constData(), 0700) == 0 && syncFolder(folderOf(folder));
+  const QByteArray parent = folderOf(folder);
+  if (queue == nullptr) return syncFolder(parent);
+  queue->enqueue([parent] { return syncFolder(parent); });
+  return true;
 }
 
-bool commit(int fd, const QByteArray& staged, const QByteArray& target) {
+namespace {
+
+bool commitNow(int fd, const QByteArray& staged, const QByteArray& target) {
   bool ok = ::fdatasync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(staged.constData(), target.constData()) == 0;
@@ -47,6 +55,14 @@ bool commit(int fd, const QByteArray& staged, const QByteArray& target) {
   // The rename is only a change of the folder until the folder is synced: a
   // power cut before that brings back the old file.
   return syncFolder(folderOf(target));
+}
+
+}  // namespace
+
+bool commit(int fd, const QByteArray& staged, const QByteArray& target, DurableQueue* queue) {
+  if (queue == nullptr) return commitNow(fd, staged, target);
+  queue->enqueue([fd, staged, target] { return commitNow(fd, staged, target); });
+  return true;
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "qt/durable_files.h"
+#include "qt/durable_queue.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
 
@@ -66,8 +67,8 @@ Text MaildirArchive::deliver(const Text& directory, const Text& name, const Byte
   const QByteArray maildir = maildirOf(directory);
   const QByteArray tmp = maildir + "/tmp";
   const QByteArray fresh = maildir + "/new";
-  if (!durable::makeFolder(maildir) || !durable::makeFolder(tmp) || !durable::makeFolder(fresh) ||
-      !durable::makeFolder(maildir + "/cur")) {
+  if (!durable::makeFolder(maildir, queue_) || !durable::makeFolder(tmp, queue_) ||
+      !durable::makeFolder(fresh, queue_) || !durable::makeFolder(maildir + "/cur", queue_)) {
     return {};
   }
   const QByteArray file = QFile::encodeName(toQString(name));
@@ -81,7 +82,15 @@ Text MaildirArchive::deliver(const Text& directory, const Text& name, const Byte
     ::unlink(staged.constData());
     return {};
   }
-  if (!durable::commit(fd, staged, delivered)) return {};
+  if (queue_ != nullptr) {
+    queue_->enqueue([fd, staged, delivered, lost = lost_] {
+      if (durable::commit(fd, staged, delivered)) return true;
+      lost->store(true);
+      return false;
+    });
+  } else if (!durable::commit(fd, staged, delivered)) {
+    return {};
+  }
   return toText(QDir::toNativeSeparators(QFile::decodeName(delivered)));
 }
 

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <cerrno>
 
+#include "qt/durable_queue.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_files.h"
 #include "qt/qt_text.h"
@@ -89,7 +90,9 @@ std::optional<Bytes> MaildirArchive::readLedger(const Text& directory) {
   return bytes;
 }
 
-bool MaildirArchive::appendLedger(const Text& directory, const Bytes& bytes) {
+namespace {
+
+bool appendLedgerNow(const Text& directory, const Bytes& bytes) {
   if (!haveMaildir(directory)) return false;
   const QByteArray path = maildirPath(directory) + kLedgerName;
   const int fd =
@@ -104,7 +107,7 @@ bool MaildirArchive::appendLedger(const Text& directory, const Bytes& bytes) {
   return ok;
 }
 
-bool MaildirArchive::replaceLedger(const Text& directory, const Bytes& bytes) {
+bool replaceLedgerNow(const Text& directory, const Bytes& bytes) {
   if (!haveMaildir(directory)) return false;
   const QByteArray path = maildirPath(directory) + kLedgerName;
   const QByteArray staged = path + ".new";
@@ -119,6 +122,31 @@ bool MaildirArchive::replaceLedger(const Text& directory, const Bytes& bytes) {
     return false;
   }
   return syncPath(maildirPath(directory));
+}
+
+}  // namespace
+
+// A ledger's change is written by the worker too, after the deliveries
+// before it: a line written here could reach the disk before the message it
+// tells of. The line is the ledger's word only: without it the Maildir
+// decides at the next start, so nobody waits for its answer, and a failed
+// line is no failure to report.
+bool MaildirArchive::appendLedger(const Text& directory, const Bytes& bytes) {
+  if (queue_ == nullptr) return appendLedgerNow(directory, bytes);
+  queue_->enqueue([directory, bytes, lost = lost_] {
+    if (!*lost) appendLedgerNow(directory, bytes);
+    return true;
+  });
+  return true;
+}
+
+bool MaildirArchive::replaceLedger(const Text& directory, const Bytes& bytes) {
+  if (queue_ == nullptr) return replaceLedgerNow(directory, bytes);
+  queue_->enqueue([directory, bytes, lost = lost_] {
+    if (!*lost) replaceLedgerNow(directory, bytes);
+    return true;
+  });
+  return true;
 }
 
 }  // namespace ondrix

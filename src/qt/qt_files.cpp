@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include "qt/durable_files.h"
+#include "qt/durable_queue.h"
 #include "qt/qt_cp932.h"
 #include "qt/qt_text.h"
 #include "qt/store_lock.h"
@@ -96,7 +97,8 @@ std::optional<QByteArray> readAll(const QString& native) {
 // replacement is durable before this returns (data synced, renamed, folder
 // synced): a power cut can neither leave an empty file where the mail store
 // was nor bring back the store from before a mail it was told of.
-bool replacePrivately(const QString& native, const char* data, std::size_t size, bool synced) {
+bool replacePrivately(const QString& native, const char* data, std::size_t size, bool synced,
+                      DurableQueue* queue) {
   QByteArray target = QFile::encodeName(native);
   struct stat old {};
   bool replacing = ::lstat(target.constData(), &old) == 0;
@@ -116,7 +118,7 @@ bool replacePrivately(const QString& native, const char* data, std::size_t size,
   }
   const bool written =
       ::fchmod(fd, replacing ? (old.st_mode & 0770) : 0600) == 0 && writeAllBytes(fd, data, size);
-  if (written && synced) return durable::commit(fd, temp, target);
+  if (written && synced) return durable::commit(fd, temp, target, queue);
   bool ok = ::close(fd) == 0 && written;
   ok = ok && ::rename(temp.constData(), target.constData()) == 0;
   if (!ok) ::unlink(temp.constData());
@@ -150,16 +152,19 @@ bool writeAllBytes(int fd, const void* data, std::size_t size) {
 }
 
 // The server's own files are private; a file the operator chose is an export.
-bool QtFiles::replaceWith(const Text& path, const char* data, std::size_t size, bool synced) const {
-  if (const auto own = ownFilePath(path)) return replacePrivately(*own, data, size, synced);
+bool QtFiles::replaceWith(const Text& path, const char* data, std::size_t size, bool synced) {
+  if (const auto own = ownFilePath(path)) {
+    if (synced && queue_ != nullptr) onTheirWay_.insert(*own);
+    return replacePrivately(*own, data, size, synced, queue_);
+  }
   return replaceForOperator(toQString(path), data, size);
 }
 
-bool QtFiles::replaceWith(const Text& path, const QByteArray& data, bool synced) const {
+bool QtFiles::replaceWith(const Text& path, const QByteArray& data, bool synced) {
   return replaceWith(path, data.constData(), static_cast<std::size_t>(data.size()), synced);
 }
 
-bool QtFiles::replaceWith(const Text& path, const Bytes& bytes, bool synced) const {
+bool QtFiles::replaceWith(const Text& path, const Bytes& bytes, bool synced) {
   return replaceWith(path, reinterpret_cast<const char*>(bytes.data()), bytes.size(), synced);
 }
 
@@ -194,7 +199,14 @@ QString QtFiles::nativePath(const Text& path) const {
   return ownFilePath(path).value_or(toQString(path));
 }
 
+void QtFiles::settle(const Text& path) {
+  if (queue_ == nullptr || !onTheirWay_.contains(nativePath(path))) return;
+  queue_->drain();
+  onTheirWay_.clear();
+}
+
 std::optional<Text> QtFiles::readText(const Text& path) {
+  settle(path);
   const auto data = readAll(nativePath(path));
   if (!data) return std::nullopt;
   Cp932Decoder decoder;
@@ -219,6 +231,7 @@ void QtFiles::appendEncoded(TextView text, Bytes& out) {
 }
 
 std::optional<Bytes> QtFiles::readBytes(const Text& path) {
+  settle(path);
   const auto data = readAll(nativePath(path));
   if (!data) return std::nullopt;
   return Bytes(data->begin(), data->end());
@@ -240,19 +253,29 @@ std::optional<std::int64_t> QtFiles::appendBytes(const Text& path, const Bytes& 
   do {
     n = ::write(fd, bytes.data(), bytes.size());
   } while (n < 0 && errno == EINTR);
+  struct stat st {};
+  const bool written = n == static_cast<ssize_t>(bytes.size()) && ::fstat(fd, &st) == 0;
   // The line is on the disk, and a new file's name in its folder, before
   // the call counts as written.
-  const bool synced = n == static_cast<ssize_t>(bytes.size()) && ::fdatasync(fd) == 0;
-  struct stat st {};
-  const bool sized = ::fstat(fd, &st) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!closed || !sized || !synced || (made && !durable::syncFolder(durable::folderOf(native)))) {
+  const auto sync = [fd, made, written, native] {
+    const bool synced = written && ::fdatasync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    return closed && synced && (!made || durable::syncFolder(durable::folderOf(native)));
+  };
+  if (!written) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  if (queue_ != nullptr) {
+    queue_->enqueue(sync);
+  } else if (!sync()) {
     return std::nullopt;
   }
   return static_cast<std::int64_t>(st.st_size);
 }
 
 bool QtFiles::copy(const Text& from, const Text& to) {
+  settle(from);
   const auto data = readAll(nativePath(from));
   if (!data) return false;
   return replaceWith(to, *data);

@@ -3,6 +3,7 @@
 // Files through Qt: CP932 text files, whole-file bytes, atomic replacement,
 // and the mapping of program-directory names ("...\amp.dat") to native
 // paths.
+#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -10,6 +11,7 @@
 
 namespace ondrix {
 
+class DurableQueue;
 class StoreLock;
 
 class QtFiles : public Files {
@@ -41,6 +43,10 @@ class QtFiles : public Files {
   // in `folder` left when the power went: only once this server holds the
   // folder's lock.
   static void removeLeftTemporaries(const QString& folder);
+  // From now on the syncs of the server's own files and of the journal's
+  // lines are done by `queue`'s worker (qt/durable_files.h); the bytes are
+  // still written here, so a full disk fails the call at once.
+  void setDurableQueue(DurableQueue* queue) { queue_ = queue; }
 
   // The native path for `path`. The program's own files are named by the
   // program directory (or the fallback directory, once asked for), a
@@ -53,12 +59,19 @@ class QtFiles : public Files {
  private:
   // The native path of one of the program's own files; nothing for others.
   std::optional<QString> ownFilePath(const Text& path) const;
-  bool replaceWith(const Text& path, const char* data, std::size_t size, bool synced = true) const;
-  bool replaceWith(const Text& path, const QByteArray& data, bool synced = true) const;
-  bool replaceWith(const Text& path, const Bytes& bytes, bool synced = true) const;
+  bool replaceWith(const Text& path, const char* data, std::size_t size, bool synced = true);
+  bool replaceWith(const Text& path, const QByteArray& data, bool synced = true);
+  bool replaceWith(const Text& path, const Bytes& bytes, bool synced = true);
+
+  // Waits for the worker before a file replaced through it is read or
+  // copied, so the replacement is in place.
+  void settle(const Text& path);
 
   Text programDir_;
   Text fallbackDir_;
+  DurableQueue* queue_ = nullptr;
+  // The files replaced through the queue since it was last waited for.
+  QSet<QString> onTheirWay_;
   std::unique_ptr<StoreLock> fallbackLock_;
 };
 

@@ -14,15 +14,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fakes.h"
 #include "journal/call_journal.h"
+#include "qt/durable_queue.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_login_start.h"
 #include "qt/qt_text.h"
@@ -41,8 +44,15 @@ struct FileEvent {
   std::string to;    // a rename's target
   mode_t mode = 0;   // a rename's source mode
 };
-static bool watchFiles = false;
+// Written by the window's thread and the disk's worker alike.
+static std::atomic<bool> watchFiles = false;
+static std::mutex fileEventsMutex;
 static std::vector<FileEvent> fileEvents;
+
+static void noteEvent(FileEvent event) {
+  const std::lock_guard lock(fileEventsMutex);
+  fileEvents.push_back(std::move(event));
+}
 
 // The canonical path an fd is open on, or nothing for a pipe, socket or
 // event counter.
@@ -68,7 +78,7 @@ static std::string canonicalPath(const char* path) {
 static void noteFd(FileEvent::Op op, int fd) {
   if (!watchFiles) return;
   std::string path = pathOfFd(fd);
-  if (!path.empty()) fileEvents.push_back({op, std::move(path), {}, 0});
+  if (!path.empty()) noteEvent({op, std::move(path), {}, 0});
 }
 
 extern "C" ssize_t write(int fd, const void* data, size_t size) {
@@ -86,8 +96,8 @@ extern "C" int fdatasync(int fd) {
 extern "C" int rename(const char* from, const char* to) noexcept {
   struct stat st {};
   if (watchFiles && ::stat(from, &st) == 0) {
-    fileEvents.push_back({FileEvent::Op::Rename, canonicalPath(from), canonicalPath(to),
-                          static_cast<mode_t>(st.st_mode & 07777)});
+    noteEvent({FileEvent::Op::Rename, canonicalPath(from), canonicalPath(to),
+               static_cast<mode_t>(st.st_mode & 07777)});
   }
   return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
 }
@@ -97,7 +107,7 @@ namespace {
 
 struct WatchedLine : FakeSerialLine {
   void write(const Text& text) override {
-    if (watchFiles) fileEvents.push_back({FileEvent::Op::Reply, {}, {}, 0});
+    if (watchFiles) noteEvent({FileEvent::Op::Reply, {}, {}, 0});
     FakeSerialLine::write(text);
   }
 };
@@ -348,9 +358,10 @@ std::vector<std::string> journeysInto(const std::string& target) {
   return journeys;
 }
 
-// Each file on its way to the disk, as the server writes it: the store and
-// the settings are the only copies, so each is synced before it replaces the
-// old one and its folder after, before any reply; the working files can always be made again and
+// Each file on its way to the disk, as the server writes it, the syncs on
+// the disk's worker: the store and the settings are the only copies, so each
+// is synced before it replaces the old one and its folder after, before any
+// reply reaches the line; the working files can always be made again and
 // are only renamed into place; the journal's line is one write, whole or not at all.
 TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   struct Case {
@@ -392,12 +403,16 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
+    DurableQueue queue;
     QtFiles files{toText(dir.path())};
-    WatchedLine serial;
+    files.setDurableQueue(&queue);
+    WatchedLine line;
+    DurableReplies serial(line, queue);
     FakeTimer t1, t2;
     FakeClock clock;
     FakeDesktop desktop;
     MaildirArchive archive;
+    archive.setDurableQueue(&queue);
     FakeNotifier notifier;
     FakeHookRunner hooks;
     FakeTimer recordsTimer;
@@ -406,15 +421,57 @@ TEST(QtFilesDurability, EachFileIsSyncedWhereItIsTheOnlyCopy) {
     Form1 f({serial, t1, t2, clock, files, desktop, {&journal, &road}});
     f.Form_Load();
     recordsTimer.fire();  // the start's look at an empty store
+    queue.finish();
     fileEvents.clear();
     watchFiles = true;
     c.act(f);
+    // The records' tick waits for the disk, as the server's does.
+    queue.finish();
     recordsTimer.fire();
+    queue.finish();
     watchFiles = false;
     const std::vector<std::string> journeys =
         journeysInto(QFileInfo(dir.path()).canonicalFilePath().toStdString() + "/" + c.file);
     ASSERT_FALSE(journeys.empty()) << c.file << " was not written";
     for (const std::string& journey : journeys) EXPECT_EQ(journey, c.journey);
+  }
+}
+
+// What waits for the disk's worker is told only of durable steps: behind a
+// failed one the reply, the notice and the hook are dropped (the hook ends
+// unstarted), the failure is reported once, and what follows goes out again.
+TEST(DurableQueueTest, NothingIsToldOfAFailedStep) {
+  const struct {
+    const char* name;
+    bool stepSucceeds;
+  } cases[] = {{"step done", true}, {"step failed", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DurableQueue queue;
+    int failures = 0;
+    queue.setOnFailure([&] { ++failures; });
+    FakeSerialLine line;
+    DurableReplies serial(line, queue);
+    FakeNotifier notifier;
+    DurableNotices notices(notifier, queue);
+    FakeHookRunner hookRunner;
+    DurableHooks hooks(hookRunner, queue);
+    std::vector<HookEnd::How> ends;
+    hooks.setOnEnded([&](const HookEnd& end) { ends.push_back(end.how); });
+    queue.enqueue([&c] { return c.stepSucceeds; });
+    serial.write(u"OK");
+    notices.notify({u"s", u"b"});
+    hooks.run({u"hook", {}, {}, {}});
+    queue.finish();
+    EXPECT_EQ(line.written(), c.stepSucceeds ? u"OK" : u"");
+    EXPECT_EQ(notifier.notices.size(), c.stepSucceeds ? 1u : 0u);
+    EXPECT_EQ(hookRunner.runs.size(), c.stepSucceeds ? 1u : 0u);
+    EXPECT_EQ(ends, c.stepSucceeds ? std::vector<HookEnd::How>{}
+                                   : std::vector<HookEnd::How>{HookEnd::How::NotStarted});
+    EXPECT_EQ(failures, c.stepSucceeds ? 0 : 1);
+    // Nothing pending: out at once.
+    serial.write(u"!");
+    EXPECT_EQ(line.written(), c.stepSucceeds ? u"OK!" : u"!");
   }
 }
 
