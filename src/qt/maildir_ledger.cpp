@@ -10,6 +10,7 @@
 #include <QFile>
 #include <cerrno>
 
+#include "qt/durable_files.h"
 #include "qt/durable_queue.h"
 #include "qt/maildir_archive.h"
 #include "qt/qt_files.h"
@@ -114,14 +115,12 @@ bool replaceLedgerNow(const Text& directory, const Bytes& bytes) {
   const int fd =
       ::open(staged.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return false;
-  bool ok = writeAllBytes(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(staged.constData(), path.constData()) == 0;
-  if (!ok) {
+  if (!writeAllBytes(fd, bytes.data(), bytes.size())) {
+    ::close(fd);
     ::unlink(staged.constData());
     return false;
   }
-  return syncPath(maildirPath(directory));
+  return durable::commit(fd, staged, path);
 }
 
 }  // namespace
