@@ -94,7 +94,9 @@ done
 ) 2>/dev/null &
 loop=$!
 
-server_pid() { pgrep -xf "$work/ondrix-server --start" || true; }
+# The oldest of that command line: a hook's keeper is a copy of the server,
+# forked from it, and ends with it.
+server_pid() { pgrep -o -xf "$work/ondrix-server --start" || true; }
 start_commands() { grep -ao 'at#sy1=40' "$root/received" 2>/dev/null | wc -l; }
 # Waits until the start command has come `more` times more than `before`;
 # prints the seconds since the last start of the program, or fails.
