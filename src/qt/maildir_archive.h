@@ -31,6 +31,9 @@ class MaildirArchive : public RecordArchive {
 
  private:
   std::uint64_t deliveries_ = 0;
+  // A ledger change, done now or handed to the worker behind the deliveries.
+  bool changeLedger(bool (*now)(const Text&, const Bytes&), const Text& directory,
+                    const Bytes& bytes);
   DurableQueue* queue_ = nullptr;
   // Set by the worker once a delivery failed: the ledger then takes no more
   // lines this run, so the next start asks the Maildir what it holds.

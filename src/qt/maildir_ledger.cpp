@@ -30,24 +30,9 @@ QByteArray maildirPath(const Text& directory) {
                            QStringLiteral("/Maildir"));
 }
 
-bool syncPath(const QByteArray& path) {
-  const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && synced;
-}
-
 // The Maildir itself, made the owner's alone and synced into its parent
-// when missing.
-bool haveMaildir(const Text& directory) {
-  const QByteArray maildir = maildirPath(directory);
-  if (::mkdir(maildir.constData(), 0700) == 0) {
-    return ::chmod(maildir.constData(), 0700) == 0 &&
-           syncPath(QFile::encodeName(QDir::fromNativeSeparators(toQString(directory))));
-  }
-  struct stat st {};
-  return errno == EEXIST && ::stat(maildir.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+// when missing. Only ever on the worker, or where there is none.
+bool haveMaildir(const Text& directory) { return durable::makeFolder(maildirPath(directory)); }
 
 }  // namespace
 
@@ -104,7 +89,7 @@ bool appendLedgerNow(const Text& directory, const Bytes& bytes) {
   bool ok = writeAllBytes(fd, bytes.data(), bytes.size()) && ::fdatasync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   // A ledger just made is in its folder only once the folder is synced.
-  if (made) ok = syncPath(maildirPath(directory)) && ok;
+  if (made) ok = durable::syncFolder(maildirPath(directory)) && ok;
   return ok;
 }
 
@@ -130,22 +115,22 @@ bool replaceLedgerNow(const Text& directory, const Bytes& bytes) {
 // tells of. The line is the ledger's word only: without it the Maildir
 // decides at the next start, so nobody waits for its answer, and a failed
 // line is no failure to report.
-bool MaildirArchive::appendLedger(const Text& directory, const Bytes& bytes) {
-  if (queue_ == nullptr) return appendLedgerNow(directory, bytes);
-  queue_->enqueue([directory, bytes, lost = lost_] {
-    if (!*lost) appendLedgerNow(directory, bytes);
+bool MaildirArchive::changeLedger(bool (*now)(const Text&, const Bytes&), const Text& directory,
+                                  const Bytes& bytes) {
+  if (queue_ == nullptr) return now(directory, bytes);
+  queue_->enqueue([now, directory, bytes, lost = lost_] {
+    if (!*lost) now(directory, bytes);
     return true;
   });
   return true;
 }
 
+bool MaildirArchive::appendLedger(const Text& directory, const Bytes& bytes) {
+  return changeLedger(appendLedgerNow, directory, bytes);
+}
+
 bool MaildirArchive::replaceLedger(const Text& directory, const Bytes& bytes) {
-  if (queue_ == nullptr) return replaceLedgerNow(directory, bytes);
-  queue_->enqueue([directory, bytes, lost = lost_] {
-    if (!*lost) replaceLedgerNow(directory, bytes);
-    return true;
-  });
-  return true;
+  return changeLedger(replaceLedgerNow, directory, bytes);
 }
 
 }  // namespace ondrix
