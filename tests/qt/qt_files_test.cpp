@@ -20,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,10 @@ struct FileEvent {
   std::string path;  // a rename's source
   std::string to;    // a rename's target
   mode_t mode = 0;   // a rename's source mode
+  // A folder's sync belongs to a rename made on the same thread: the worker
+  // may sync the folder for the store just after the window's thread
+  // renamed a working file into it.
+  std::thread::id thread = std::this_thread::get_id();
 };
 // Written by the window's thread and the disk's worker alike.
 static std::atomic<bool> watchFiles = false;
@@ -339,7 +344,7 @@ std::vector<std::string> journeysInto(const std::string& target) {
         if (folderOf(later.to) == folder || later.path == moved.to) break;
       } else if (later.path == moved.to || later.op == FileEvent::Op::Reply) {
         steps.push_back(step(later.op));
-      } else if (later.path == folder) {
+      } else if (later.path == folder && later.thread == moved.thread) {
         steps.push_back(std::string(step(later.op)) + " folder");
       }
     }
